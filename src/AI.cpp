@@ -1,0 +1,284 @@
+#include "AI.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace quenlor {
+
+//=== Evaluation ===//
+
+std::int32_t pieceValue(PieceType type) noexcept {
+  // clang-format off
+  constexpr std::array<std::int32_t, 6> values{0 /*K*/, 900 /*Q*/, 500 /*R*/, 300 /*N*/, 320 /*B*/, 100 /*P*/};
+  // clang-format on
+  return values[static_cast<std::size_t>(type)];
+}
+
+std::int32_t positionalBonus(PieceType type, std::int32_t file, std::int32_t relativeRank) noexcept {
+  const bool wing = file == 1 || file == 2 || file == 7 || file == 8;
+  const bool centre = file >= 3 && file <= 6;
+  switch (type) {
+    case PieceType::King:
+      if (file == 4) return -40;
+      if (relativeRank == 1) return wing ? 10 : 0;
+      if (relativeRank == 2) return wing ? 2 : -5;
+      return -5;
+    case PieceType::Queen:
+      return 0;
+    case PieceType::Rook:
+      if (centre) return 30;
+      return file >= 7 ? -20 : 0;
+    case PieceType::Knight:
+      if (!centre) return 0;
+      switch (relativeRank) {
+        case 3: return 10;
+        case 4: return 12;
+        case 5: return 14;
+        case 6: return 16;
+        default: return 5;
+      }
+    case PieceType::Bishop:
+      if (relativeRank == 1) return 0;
+      if (relativeRank == 2) return file == 2 ? 35 : file == 7 ? 15 : 7;
+      return 7;
+    case PieceType::Pawn:
+      switch (file) {
+        case 1:
+        case 7:
+        case 8:
+          return relativeRank <= 3 ? 8 : -10;
+        case 2:
+          if (relativeRank == 3 || relativeRank == 4) return 6;
+          return relativeRank <= 2 ? 8 : -10;
+        case 3:
+          return relativeRank == 3 || relativeRank == 4 ? 6 : 0;
+        case 4:
+        case 5:
+          if (relativeRank >= 4 && relativeRank <= 6) return 20;
+          return relativeRank == 3 ? 7 : 0;
+        case 6:
+          return relativeRank >= 3 ? -25 : 0;
+        default:
+          return 0;
+      }
+  }
+  return 0;
+}
+
+namespace {
+
+// Value plus placement of every piece on every square, from White's side: White's pieces count
+// positive, Black's negative.
+struct PlacementTable {
+  std::array<std::array<std::int32_t, 64>, 12> score{};
+};
+
+PlacementTable makePlacement() {
+  PlacementTable t{};
+  for (PieceCode code = 0; code < 12; ++code) {
+    const Piece piece = pieceOfCode(code);
+    for (SquareCode sq = 0; sq < 64; ++sq) {
+      const Location loc = squareLocation(sq);
+      const std::int32_t relativeRank = piece.colour == Colour::White ? 9 - loc.row : loc.row;
+      const std::int32_t value = pieceValue(piece.type) + positionalBonus(piece.type, loc.column, relativeRank);
+      t.score[code][sq] = piece.colour == Colour::White ? value : -value;
+    }
+  }
+  return t;
+}
+
+const PlacementTable placementTable = makePlacement();
+
+}  // namespace
+
+std::int32_t doubledPawnPenalty(Colour colour, const Board& board) noexcept {
+  std::array<std::uint8_t, 8> perFile{};
+  for (SquareCode sq : board.index.codesOf(pieceCode({colour, PieceType::Pawn}))) ++perFile[sq % 8];
+  std::int32_t penalty = 0;
+  for (std::uint8_t n : perFile) {
+    if (n == 2) penalty += 20;
+    if (n >= 3) penalty += 80;
+  }
+  return -penalty;
+}
+
+std::int32_t checkAdjustment(const State& state) {
+  if (!inCheck(state, state.turn)) return 0;
+  return hasLegalMove(state) ? 50 : 100000000;
+}
+
+std::int32_t evaluatePosition(Colour colour, const State& state) {
+  const Board& board = state.getBoard;
+  std::int32_t whiteView = 0;
+  for (std::uint64_t bits = board.squares.occupied(); bits != 0; bits &= bits - 1) {
+    const auto sq = static_cast<SquareCode>(std::countr_zero(bits));
+    whiteView += placementTable.score[board.squares.cells[sq] - 1U][sq];
+  }
+  const std::int32_t material = colour == Colour::White ? whiteView : -whiteView;
+  return material + doubledPawnPenalty(colour, board) - doubledPawnPenalty(toggle(colour), board) +
+         checkAdjustment(state);
+}
+
+//=== Scored lists and ordering ===//
+
+void ScoredMoveList::insertAt(std::size_t position, ScoredMove entry) {
+  if (size_ == MoveList::capacity) fatalError("scored move list overflow");
+  std::copy_backward(entries_.data() + position, entries_.data() + size_,
+                     entries_.data() + size_ + 1);
+  entries_[position] = entry;
+  ++size_;
+}
+
+std::vector<Move> ScoredMoveList::firstMoves(std::size_t count) const {
+  std::vector<Move> out;
+  for (std::size_t i = 0; i < size_ && i < count; ++i) out.push_back(entries_[i].move);
+  return out;
+}
+
+void insertScoredMove(Move move, Score score, ScoredMoveList& list) {
+  std::size_t position = 0;
+  while (position < list.size() && compare(score, list[position].score) != Ordering::Greater) {
+    ++position;
+  }
+  list.insertAt(position, {move, score});
+}
+
+namespace {
+
+struct KeyedMove {
+  std::int32_t key;
+  Move move;
+};
+
+void sortByEvaluation(const State& state, const MoveList& moves, MoveList& out, SearchStats* stats) {
+  // Ordering happens at every interior node, so the keys live on the stack, not the heap.
+  std::array<KeyedMove, MoveList::capacity> keyed;
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    if (stats != nullptr) {
+      ++stats->makeMoveCalls;
+      ++stats->evaluateCalls;
+    }
+    keyed[i] = {evaluatePosition(state.turn, makeMove(state, moves[i])), moves[i]};
+  }
+  std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(moves.size()),
+            [](const KeyedMove& a, const KeyedMove& b) {
+              return a.key != b.key ? a.key > b.key : a.move > b.move;
+            });
+  out.clear();
+  for (std::size_t i = 0; i < moves.size(); ++i) out.push(keyed[i].move);
+}
+
+// The bound of a node: `PositiveInfinity` (limits nothing) or a number to stay below. Every score
+// the search computes is a Number, so the bound is all of the `Score` order it needs.
+struct Bound {
+  bool limited;
+  std::int32_t below;
+};
+constexpr Bound unlimited{false, 0};
+
+[[nodiscard]] std::int32_t negated(std::int32_t n) noexcept {
+  return static_cast<std::int32_t>(0U - static_cast<std::uint32_t>(n));
+}
+
+// The best score of a node so far: the score of the first entry of its scored list.
+struct Best {
+  bool found;
+  std::int32_t score;
+};
+
+Best nodeValue(Bound bound, std::int32_t depth, const State& state, SearchStats* stats);
+
+// The score of `move` in a node of `depth` plies whose best score so far is `best`.
+std::int32_t scoreMove(std::int32_t depth, const State& state, Move move, Best best, SearchStats* stats) {
+  if (stats != nullptr) ++stats->makeMoveCalls;
+  const State child = makeMove(state, move);
+  if (depth == 1) {
+    if (stats != nullptr) ++stats->evaluateCalls;
+    return evaluatePosition(state.turn, child);
+  }
+  const Bound childBound = best.found ? Bound{true, negated(best.score)} : unlimited;
+  const Best reply = nodeValue(childBound, depth - 1, child, stats);
+  if (!reply.found) return inCheck(child, child.turn) ? depth * 10000000 : 0;  // mate or stalemate
+  return negated(reply.score);
+}
+
+// The candidate moves of a node that generates its own.
+void candidateMoves(std::int32_t depth, const State& state, MoveList& out, SearchStats* stats) {
+  if (stats != nullptr) ++stats->legalMovesCalls;
+  if (depth < 2) {
+    generateLegalMoves(state, out);
+    return;
+  }
+  MoveList generated;
+  generateLegalMoves(state, generated);
+  sortByEvaluation(state, generated, out, stats);
+}
+
+// The score of the first entry of the node's scored list, or nothing when it has no move. Only
+// that score travels up the tree, so inner nodes keep no list: the best score so far is the
+// first entry's score (a later equal score stays behind it), and a cut-off returns the
+// cutting score.
+Best nodeValue(Bound bound, std::int32_t depth, const State& state, SearchStats* stats) {
+  MoveList moves;
+  candidateMoves(depth, state, moves, stats);
+  Best best{false, 0};
+  for (const Move& move : moves) {
+    const std::int32_t score = scoreMove(depth, state, move, best, stats);
+    if (bound.limited && score >= bound.below) return Best{true, score};
+    if (!best.found || score > best.score) best = Best{true, score};
+  }
+  return best;
+}
+
+}  // namespace
+
+MoveList orderByEvaluation(const State& state, const MoveList& moves) {
+  MoveList out;
+  sortByEvaluation(state, moves, out, nullptr);
+  return out;
+}
+
+ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& state,
+                              const std::optional<std::vector<Move>>& moves, SearchStats* stats) {
+  MoveList candidates;
+  if (moves) {
+    for (const Move& m : *moves) candidates.push(m);
+  } else {
+    candidateMoves(depth, state, candidates, stats);
+  }
+  ScoredMoveList acc;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    const Best best = acc.empty() ? Best{false, 0} : Best{true, acc[0].score.value};
+    const Score score = Number(scoreMove(depth, state, candidates[i], best, stats));
+    if (score < bound) {
+      insertScoredMove(candidates[i], score, acc);
+      continue;
+    }
+    // Cut-off: the cutting move first, then what was scored, then the unsearched rest.
+    ScoredMoveList cut;
+    cut.push({candidates[i], score});
+    for (const ScoredMove& entry : acc) cut.push(entry);
+    for (std::size_t j = i + 1; j < candidates.size(); ++j) cut.push({candidates[j], NeverCalculated});
+    return cut;
+  }
+  return acc;
+}
+
+ScoredMoveList deepeningResult(const State& state, SearchStats* stats) {
+  // The root's history goes into shared storage once, so that the search's own moves fit
+  // inline and no searched node allocates.
+  State root = state;
+  root.reversedHistory = state.reversedHistory.settled();
+  const ScoredMoveList depth1 = searchPosition(PositiveInfinity, 1, root, std::nullopt, stats);
+  const ScoredMoveList depth2 = searchPosition(PositiveInfinity, 2, root, depth1.firstMoves(depth1.size()), stats);
+  const ScoredMoveList depth3 = searchPosition(PositiveInfinity, 3, root, depth2.firstMoves(9), stats);
+  return searchPosition(PositiveInfinity, 4, root, depth3.firstMoves(6), stats);
+}
+
+std::optional<Move> cpuMove(const State& state) {
+  const ScoredMoveList result = deepeningResult(state);
+  if (result.empty()) return std::nullopt;
+  return result[0].move;
+}
+
+}  // namespace quenlor

@@ -1,0 +1,86 @@
+#include "Main.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "AI.h"
+#include "Basics.h"
+#include "Parser.h"
+#include "WinboardInterface.h"
+
+namespace quenlor {
+
+namespace {
+
+// Writes one whole line at once; a reader that went away is a fatal error, not a signal.
+void writeLine(std::ostream& out, const std::string& text) {
+  out << text + "\n" << std::flush;
+  if (!out) fatalError("cannot write to standard output");
+}
+
+// The next line without its terminator (a carriage return before the newline is dropped); a
+// last line without a newline still counts. End of input before a line is a fatal error.
+std::string readLine(std::istream& in) {
+  std::string line;
+  if (!std::getline(in, line)) fatalError("end of input");
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+void loop(std::istream& in, std::ostream& out, State state) {
+  while (true) {
+    const std::string line = readLine(in);
+    const WinboardCommand command = parseWhole(parseWinboardCommand(), line);
+    if (const auto* userMove = std::get_if<UserMove>(&command)) {
+      requireMoveOnBoard(userMove->move);
+      const State afterOpponent = makeMove(state, userMove->move);
+      if (const std::optional<Move> reply = cpuMove(afterOpponent)) {
+        writeLine(out, "move " + niceShowMove(*reply));
+        state = makeMove(afterOpponent, *reply);
+      } else {
+        writeLine(out, "telluser \"Game over - I can't make any legal moves\"");
+        state = afterOpponent;
+      }
+    } else if (std::holds_alternative<Protover>(command)) {
+      writeLine(out, winboardFeatures);
+    } else if (std::holds_alternative<Quit>(command)) {
+      writeLine(out, "Goodbye");
+      return;
+    }
+    // Every other line is ignored.
+  }
+}
+
+int runEngine(std::istream& in, std::ostream& out, std::ostream& err) {
+  try {
+    loop(in, out, newGame());
+    return 0;
+  } catch (const FatalError& e) {
+    err << "quenlor: " << e.what() << "\n" << std::flush;
+    return 1;
+  }
+}
+
+}  // namespace quenlor
+
+#ifndef QUENLOR_NO_MAIN
+int main() {
+  // Interfaces interrupt engines with SIGINT before moves; this engine never thinks while it is
+  // the opponent's turn, so the signal means nothing to it. A closed pipe must show up as a
+  // failed write (exit status 1), not kill the process.
+  std::signal(SIGINT, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  // Every line must reach the interface at once. Standard input keeps its buffer: the engine is
+  // its only reader, so buffering it changes nothing but the speed of reading long lines.
+  std::ios::sync_with_stdio(false);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
+  std::cout << std::unitbuf;
+  std::cerr << std::unitbuf;
+  return quenlor::runEngine(std::cin, std::cout, std::cerr);
+}
+#endif

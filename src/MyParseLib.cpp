@@ -1,0 +1,105 @@
+#include "MyParseLib.h"
+
+namespace quenlor {
+
+Parser<char> item() {
+  return Parser<char>([](std::string_view input) {
+    if (input.empty()) return ParseResults<char>{};
+    return ParseResults<char>{{input.front(), input.substr(1)}};
+  });
+}
+
+Parser<char> sat(std::function<bool(char)> predicate) {
+  return Parser<char>(
+      [predicate](std::string_view input) {
+        if (input.empty() || !predicate(input.front())) return ParseResults<char>{};
+        return ParseResults<char>{{input.front(), input.substr(1)}};
+      },
+      predicate);
+}
+
+Parser<char> charP(char c) {
+  return sat([c](char x) { return x == c; });
+}
+
+Parser<char> digit() {
+  return sat([](char x) { return x >= '0' && x <= '9'; });
+}
+
+Parser<std::string> stringP(std::string s) {
+  return Parser<std::string>([s](std::string_view input) {
+    if (input.substr(0, s.size()) != s) return ParseResults<std::string>{};
+    return ParseResults<std::string>{{s, input.substr(s.size())}};
+  });
+}
+
+Parser<std::string> many(Parser<char> p) {
+  return Parser<std::string>([p](std::string_view input) {
+    if (const auto* charClass = p.charClass()) {
+      const std::size_t n = parsedetail::scanClass(*charClass, input);
+      return ParseResults<std::string>{{std::string(input.substr(0, n)), input.substr(n)}};
+    }
+    auto [values, rest] = parsedetail::repeat(p, input);
+    return ParseResults<std::string>{{std::string(values.begin(), values.end()), rest}};
+  });
+}
+
+Parser<std::string> many1(Parser<char> p) {
+  const Parser<std::string> any = many(p);
+  return Parser<std::string>([any](std::string_view input) {
+    ParseResults<std::string> out = any(input);
+    if (out.front().first.empty()) out.clear();
+    return out;
+  });
+}
+
+Parser<std::int32_t> nat() {
+  // The chain of digits folded by 10·m + n, scanned in one loop; unsigned arithmetic gives the
+  // 32-bit wrap-around without undefined behaviour.
+  return Parser<std::int32_t>([](std::string_view input) {
+    std::size_t n = 0;
+    std::uint32_t value = 0;
+    while (n < input.size() && input[n] >= '0' && input[n] <= '9') {
+      value = value * 10U + static_cast<std::uint32_t>(input[n] - '0');
+      ++n;
+    }
+    if (n == 0) return ParseResults<std::int32_t>{};
+    return ParseResults<std::int32_t>{{static_cast<std::int32_t>(value), input.substr(n)}};
+  });
+}
+
+Parser<std::int32_t> intP() {
+  const Parser<std::int32_t> negative = then(charP('-'), bind(nat(), [](std::int32_t n) {
+    return returnP(static_cast<std::int32_t>(0U - static_cast<std::uint32_t>(n)));
+  }));
+  return orElse(negative, nat());
+}
+
+namespace {
+
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' ||
+         static_cast<unsigned char>(c) == 0xA0;
+}
+
+}  // namespace
+
+Parser<Unit> spaces() {
+  return then(many1(sat(isSpace)), returnP(Unit{}));
+}
+
+Parser<Unit> comment() {
+  const Parser<std::string> marker = orElse(orElse(stringP("%"), stringP("#")), stringP("--"));
+  return then(marker, then(many(sat([](char c) { return c != '\n'; })), returnP(Unit{})));
+}
+
+Parser<Unit> junk() {
+  static const Parser<Unit> parser = then(many(orElse(spaces(), comment())), returnP(Unit{}));
+  return parser;
+}
+
+Parser<std::string> symbol(std::string s) { return token(stringP(std::move(s))); }
+
+Parser<std::int32_t> integer() { return token(intP()); }
+
+}  // namespace quenlor

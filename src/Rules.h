@@ -1,0 +1,86 @@
+#pragma once
+// Rules: attack detection, check, castling, move generation and the legal-move list, in the
+// fixed generation order the engine relies on. Uses Types and Basics.
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "Basics.h"
+#include "Types.h"
+
+namespace quenlor {
+
+// A fixed-capacity list of moves, filled without allocation. Every generated move is a distinct
+// (from, to) pair with `from` holding a mover's piece and `to` not (at most 32 × 32 = 1024),
+// except for the four promotions of a target (at most 8 pawns × 3 targets × 3 extra) and the
+// two en-passant moves, so 1120 places always suffice.
+class MoveList {
+ public:
+  static constexpr std::size_t capacity = 1120;
+
+  MoveList() noexcept {}  // leaves the storage uninitialised: filling it is the caller's job
+  // Copies only the moves held, not the whole capacity.
+  MoveList(const MoveList& other) noexcept : size_(other.size_) {
+    std::copy(other.begin(), other.end(), moves_.data());
+  }
+  MoveList& operator=(const MoveList& other) noexcept {
+    size_ = other.size_;
+    std::copy(other.begin(), other.end(), moves_.data());
+    return *this;
+  }
+  void push(Move move) {
+    if (size_ == capacity) fatalError("move list overflow");
+    moves_[size_++] = move;
+  }
+  void clear() noexcept { size_ = 0; }
+  [[nodiscard]] std::size_t size() const noexcept { return size_; }
+  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
+  [[nodiscard]] const Move& operator[](std::size_t i) const noexcept { return moves_[i]; }
+  [[nodiscard]] const Move* begin() const noexcept { return moves_.data(); }
+  [[nodiscard]] const Move* end() const noexcept { return moves_.data() + size_; }
+  [[nodiscard]] std::vector<Move> toVector() const { return {begin(), end()}; }
+
+ private:
+  std::array<Move, capacity> moves_;
+  std::size_t size_ = 0;
+};
+
+//=== Attacks and check ===//
+
+// Whether some piece of `colour` attacks `square` (a king of `colour` on the square counts).
+[[nodiscard]] bool givenColourIsAttackingTheSquare(const Board& board, Colour colour, Location square);
+// The same question answered square by square, without the index; a king of `colour` standing
+// on the square itself does not count here.
+[[nodiscard]] bool slowGivenColourIsAttackingTheSquare(const Board& board, Colour colour,
+                                                       Location square);
+// Whether the king of `colour` is attacked by the other colour.
+[[nodiscard]] bool inCheck(const State& state, Colour colour);
+// Whether the mover's king is attacked after `move`.
+[[nodiscard]] bool moveResultsInOwnCheck(const State& state, Move move);
+
+//=== Castling ===//
+
+// The squares strictly between king and rook on their row, in column order.
+[[nodiscard]] std::vector<Location> inBetweenSquares(Location kingFrom, Location rookFrom);
+// The king's own square, then the square it crosses.
+[[nodiscard]] std::array<Location, 2> kingInbetweenSquares(Location kingFrom, Location kingTo);
+// The castling moves of `colour`: king side first, then queen side.
+[[nodiscard]] MoveList castlingMoves(Colour colour, const State& state);
+
+//=== Move generation ===//
+
+// The pseudo-legal moves of `piece` standing on `square`, in generation order.
+[[nodiscard]] MoveList possibleMovesForPiece(Piece piece, Location square, const State& state);
+// The legal moves of the side to move, in generation order.
+[[nodiscard]] MoveList legalMoves(const State& state);
+// The same, written into `out` (which is cleared first).
+void generateLegalMoves(const State& state, MoveList& out);
+// Whether the side to move has any legal move.
+[[nodiscard]] bool hasLegalMove(const State& state);
+// The number of legal moves of the side to move.
+[[nodiscard]] std::size_t countLegalMoves(const State& state);
+
+}  // namespace quenlor

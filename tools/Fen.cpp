@@ -1,0 +1,104 @@
+#include "Fen.h"
+
+#include <sstream>
+#include <vector>
+
+#include "Basics.h"
+#include "Rules.h"
+
+namespace quenlor {
+
+namespace {
+
+std::optional<PieceType> typeOfLetter(char letter) {
+  switch (letter >= 'a' ? static_cast<char>(letter - 32) : letter) {
+    case 'K': return PieceType::King;
+    case 'Q': return PieceType::Queen;
+    case 'R': return PieceType::Rook;
+    case 'N': return PieceType::Knight;
+    case 'B': return PieceType::Bishop;
+    case 'P': return PieceType::Pawn;
+    default: return std::nullopt;
+  }
+}
+
+std::optional<State> fail(std::string* error, const std::string& reason) {
+  if (error != nullptr) *error = reason;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
+  std::istringstream fields{std::string(fen)};
+  std::string placement, side, rights = "-", enPassant = "-";
+  if (!(fields >> placement >> side)) return fail(error, "a FEN needs at least a placement and a side to move");
+  fields >> rights >> enPassant;
+
+  // Ranks 8 to 1 are rows 1 to 8, files a to h columns 1 to 8: the FEN is read in ascending
+  // square order already.
+  std::vector<PlacedPiece> placed;
+  std::int32_t row = 1;
+  std::int32_t column = 1;
+  for (const char c : placement) {
+    if (c == '/') {
+      if (column != 9) return fail(error, "rank " + std::to_string(9 - row) + " does not have 8 squares");
+      ++row;
+      column = 1;
+    } else if (c >= '1' && c <= '8') {
+      column += c - '0';
+    } else if (const auto type = typeOfLetter(c)) {
+      if (column > 8) return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
+      placed.push_back({{row, column}, {c >= 'a' ? Colour::Black : Colour::White, *type}});
+      ++column;
+    } else {
+      return fail(error, std::string("unexpected character '") + c + "' in the placement");
+    }
+    if (column > 9) return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
+  }
+  if (row != 8 || column != 9) return fail(error, "the placement does not describe 8 ranks of 8 squares");
+
+  if (side != "w" && side != "b") return fail(error, "the side to move must be w or b");
+  const Colour turn = side == "w" ? Colour::White : Colour::Black;
+
+  CastleStatus castle;
+  for (BoardSide s : {BoardSide::KingSide, BoardSide::QueenSide}) {
+    for (Colour colour : {Colour::White, Colour::Black}) castle = castle.with(s, colour, false);
+  }
+  if (rights != "-") {
+    for (const char c : rights) {
+      switch (c) {
+        case 'K': castle = castle.with(BoardSide::KingSide, Colour::White, true); break;
+        case 'Q': castle = castle.with(BoardSide::QueenSide, Colour::White, true); break;
+        case 'k': castle = castle.with(BoardSide::KingSide, Colour::Black, true); break;
+        case 'q': castle = castle.with(BoardSide::QueenSide, Colour::Black, true); break;
+        default: return fail(error, std::string("unexpected castling right '") + c + "'");
+      }
+    }
+  }
+
+  History history;
+  if (enPassant != "-") {
+    if (enPassant.size() != 2 || enPassant[0] < 'a' || enPassant[0] > 'h' ||
+        (enPassant[1] != '3' && enPassant[1] != '6')) {
+      return fail(error, "bad en-passant square '" + enPassant + "'");
+    }
+    const std::int32_t file = enPassant[0] - 'a' + 1;
+    // e3 follows e2e4 (rows 7 to 5); d6 follows d7d5 (rows 2 to 4).
+    history = enPassant[1] == '3' ? history.with(MovePiece({7, file}, {5, file}))
+                                  : history.with(MovePiece({2, file}, {4, file}));
+  }
+  return State{turn, 1, history, initBoard(placed), castle};
+}
+
+std::uint64_t perft(const State& state, int depth) {
+  if (depth <= 0) return 1;
+  if (depth == 1) return countLegalMoves(state);
+  MoveList moves;
+  generateLegalMoves(state, moves);
+  std::uint64_t total = 0;
+  for (const Move& m : moves) total += perft(makeMove(state, m), depth - 1);
+  return total;
+}
+
+}  // namespace quenlor
