@@ -14,7 +14,8 @@ std::int32_t pieceValue(PieceType type) noexcept {
   return values[static_cast<std::size_t>(type)];
 }
 
-std::int32_t positionalBonus(PieceType type, std::int32_t file, std::int32_t relativeRank) noexcept {
+std::int32_t positionalBonus(PieceType type, std::int32_t file,
+                             std::int32_t relativeRank) noexcept {
   const bool wing = file == 1 || file == 2 || file == 7 || file == 8;
   const bool centre = file >= 3 && file <= 6;
   switch (type) {
@@ -23,8 +24,7 @@ std::int32_t positionalBonus(PieceType type, std::int32_t file, std::int32_t rel
       if (relativeRank == 1) return wing ? 10 : 0;
       if (relativeRank == 2) return wing ? 2 : -5;
       return -5;
-    case PieceType::Queen:
-      return 0;
+    case PieceType::Queen: return 0;
     case PieceType::Rook:
       if (centre) return 30;
       return file >= 7 ? -20 : 0;
@@ -45,21 +45,17 @@ std::int32_t positionalBonus(PieceType type, std::int32_t file, std::int32_t rel
       switch (file) {
         case 1:
         case 7:
-        case 8:
-          return relativeRank <= 3 ? 8 : -10;
+        case 8: return relativeRank <= 3 ? 8 : -10;
         case 2:
           if (relativeRank == 3 || relativeRank == 4) return 6;
           return relativeRank <= 2 ? 8 : -10;
-        case 3:
-          return relativeRank == 3 || relativeRank == 4 ? 6 : 0;
+        case 3: return relativeRank == 3 || relativeRank == 4 ? 6 : 0;
         case 4:
         case 5:
           if (relativeRank >= 4 && relativeRank <= 6) return 20;
           return relativeRank == 3 ? 7 : 0;
-        case 6:
-          return relativeRank >= 3 ? -25 : 0;
-        default:
-          return 0;
+        case 6: return relativeRank >= 3 ? -25 : 0;
+        default: return 0;
       }
   }
   return 0;
@@ -80,7 +76,8 @@ PlacementTable makePlacement() {
     for (SquareCode sq = 0; sq < 64; ++sq) {
       const Location loc = squareLocation(sq);
       const std::int32_t relativeRank = piece.colour == Colour::White ? 9 - loc.row : loc.row;
-      const std::int32_t value = pieceValue(piece.type) + positionalBonus(piece.type, loc.column, relativeRank);
+      const std::int32_t value =
+          pieceValue(piece.type) + positionalBonus(piece.type, loc.column, relativeRank);
       t.score[code][sq] = piece.colour == Colour::White ? value : -value;
     }
   }
@@ -150,7 +147,8 @@ struct KeyedMove {
   Move move;
 };
 
-void sortByEvaluation(const State& state, const MoveList& moves, MoveList& out, SearchStats* stats) {
+void sortByEvaluation(const State& state, const MoveList& moves, MoveList& out,
+                      SearchStats* stats) {
   // Ordering happens at every interior node, so the keys live on the stack, not the heap.
   std::array<KeyedMove, MoveList::capacity> keyed;
   for (std::size_t i = 0; i < moves.size(); ++i) {
@@ -189,7 +187,8 @@ struct Best {
 Best nodeValue(Bound bound, std::int32_t depth, const State& state, SearchStats* stats);
 
 // The score of `move` in a node of `depth` plies whose best score so far is `best`.
-std::int32_t scoreMove(std::int32_t depth, const State& state, Move move, Best best, SearchStats* stats) {
+std::int32_t scoreMove(std::int32_t depth, const State& state, Move move, Best best,
+                       SearchStats* stats) {
   if (stats != nullptr) ++stats->makeMoveCalls;
   const State child = makeMove(state, move);
   if (depth == 1) {
@@ -258,7 +257,8 @@ ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& stat
     ScoredMoveList cut;
     cut.push({candidates[i], score});
     for (const ScoredMove& entry : acc) cut.push(entry);
-    for (std::size_t j = i + 1; j < candidates.size(); ++j) cut.push({candidates[j], NeverCalculated});
+    for (std::size_t j = i + 1; j < candidates.size(); ++j)
+      cut.push({candidates[j], NeverCalculated});
     return cut;
   }
   return acc;
@@ -270,8 +270,10 @@ ScoredMoveList deepeningResult(const State& state, SearchStats* stats) {
   State root = state;
   root.reversedHistory = state.reversedHistory.settled();
   const ScoredMoveList depth1 = searchPosition(PositiveInfinity, 1, root, std::nullopt, stats);
-  const ScoredMoveList depth2 = searchPosition(PositiveInfinity, 2, root, depth1.firstMoves(depth1.size()), stats);
-  const ScoredMoveList depth3 = searchPosition(PositiveInfinity, 3, root, depth2.firstMoves(9), stats);
+  const ScoredMoveList depth2 =
+      searchPosition(PositiveInfinity, 2, root, depth1.firstMoves(depth1.size()), stats);
+  const ScoredMoveList depth3 =
+      searchPosition(PositiveInfinity, 3, root, depth2.firstMoves(9), stats);
   return searchPosition(PositiveInfinity, 4, root, depth3.firstMoves(6), stats);
 }
 

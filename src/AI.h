@@ -20,7 +20,8 @@ namespace quenlor {
 
 [[nodiscard]] std::int32_t pieceValue(PieceType type) noexcept;
 // The placement term of a piece type on a file (1 = a) and relative rank (1 = own back rank).
-[[nodiscard]] std::int32_t positionalBonus(PieceType type, std::int32_t file, std::int32_t relativeRank) noexcept;
+[[nodiscard]] std::int32_t positionalBonus(PieceType type, std::int32_t file,
+                                           std::int32_t relativeRank) noexcept;
 // Minus 20 for every file holding exactly two of the colour's pawns, 80 for three or more.
 [[nodiscard]] std::int32_t doubledPawnPenalty(Colour colour, const Board& board) noexcept;
 // 100000000 when the side to move is checkmated, 50 when it is in check with a move, else 0.
@@ -83,7 +84,8 @@ struct SearchStats {
 };
 
 // One search node: the scored moves of `state` searched `depth` plies deep against `bound`.
-// With `moves` given exactly those are searched in that order, otherwise the node generates its own.
+// With `moves` given exactly those are searched in that order, otherwise the node generates its
+// own.
 [[nodiscard]] ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& state,
                                             const std::optional<std::vector<Move>>& moves,
                                             SearchStats* stats = nullptr);

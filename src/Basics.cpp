@@ -4,14 +4,11 @@ namespace quenlor {
 
 Score negateScore(Score score) {
   switch (score.kind) {
-    case Score::Kind::NegativeInfinity:
-      return PositiveInfinity;
-    case Score::Kind::PositiveInfinity:
-      return NegativeInfinity;
+    case Score::Kind::NegativeInfinity: return PositiveInfinity;
+    case Score::Kind::PositiveInfinity: return NegativeInfinity;
     case Score::Kind::Number:
       return Number(static_cast<std::int32_t>(0U - static_cast<std::uint32_t>(score.value)));
-    case Score::Kind::NeverCalculated:
-      break;
+    case Score::Kind::NeverCalculated: break;
   }
   fatalError("negateScore called on NeverCalculated");
 }
@@ -58,12 +55,15 @@ State newGame() {
   return State{Colour::White, 1, History{}, initialPosition(), all};
 }
 
-std::optional<Move> lastMove(const State& state) noexcept { return state.reversedHistory.front(); }
+std::optional<Move> lastMove(const State& state) noexcept {
+  return state.reversedHistory.front();
+}
 
 void applyMoveToBoard(Board& board, Colour mover, Move move, std::optional<Move> previous) {
   if (move.kind == MoveKind::PromotePawn) {
     // The new piece takes the mover's colour whatever stood on `from`, even nothing at all.
-    if (!inBoard(move.to)) fatalError("setSquare called on a square off the board: " + showLocation(move.to));
+    if (!inBoard(move.to))
+      fatalError("setSquare called on a square off the board: " + showLocation(move.to));
     if (inBoard(move.from)) boardstore::emptySquareInPlace(board, squareCode(move.from));
     boardstore::setSquareInPlace(board, squareCode(move.to), pieceCode({mover, move.promoted}));
     return;
@@ -74,7 +74,8 @@ void applyMoveToBoard(Board& board, Colour mover, Move move, std::optional<Move>
     fatalError("getPieceFromSquare called on empty square");
   }
   if (!inBoard(to)) fatalError("movePiece called on a square off the board: " + showLocation(to));
-  const PieceType type = pieceOfCode(static_cast<PieceCode>(board.squares.cells[squareCode(from)] - 1)).type;
+  const PieceType type =
+      pieceOfCode(static_cast<PieceCode>(board.squares.cells[squareCode(from)] - 1)).type;
   const std::int32_t h = homeRow(mover);
 
   if (type == PieceType::King && from.row == h && from.column == 5 && to.row == h &&
@@ -136,8 +137,9 @@ CastleStatus rightsAfter(CastleStatus rights, Colour mover, Move move) {
 State makeMove(const State& state, Move move) {
   Board board = state.getBoard;
   applyMoveToBoard(board, state.turn, move, lastMove(state));
-  return State{toggle(state.turn), static_cast<std::int32_t>(static_cast<std::uint32_t>(state.moveNum) + 1U),
-               state.reversedHistory.with(move), board, rightsAfter(state.castleStatus, state.turn, move)};
+  return State{
+      toggle(state.turn), static_cast<std::int32_t>(static_cast<std::uint32_t>(state.moveNum) + 1U),
+      state.reversedHistory.with(move), board, rightsAfter(state.castleStatus, state.turn, move)};
 }
 
 }  // namespace quenlor

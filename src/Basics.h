@@ -11,7 +11,9 @@
 
 namespace quenlor {
 
-[[nodiscard]] constexpr bool inBoard(Location loc) noexcept { return isOnBoard(loc); }
+[[nodiscard]] constexpr bool inBoard(Location loc) noexcept {
+  return isOnBoard(loc);
+}
 
 [[nodiscard]] constexpr Colour toggle(Colour colour) noexcept {
   return colour == Colour::White ? Colour::Black : Colour::White;

@@ -23,7 +23,8 @@ std::string showView(const View& view) {
   std::string out = "[";
   for (std::size_t i = 0; i < view.size(); ++i) {
     if (i > 0) out += ",";
-    out += "((" + showColourName(view[i].first.colour) + "," + showPieceTypeName(view[i].first.type) + "),[";
+    out += "((" + showColourName(view[i].first.colour) + "," +
+           showPieceTypeName(view[i].first.type) + "),[";
     for (std::size_t j = 0; j < view[i].second.size(); ++j) {
       if (j > 0) out += ",";
       out += showLocation(view[i].second[j]);

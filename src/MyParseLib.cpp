@@ -69,9 +69,10 @@ Parser<std::int32_t> nat() {
 }
 
 Parser<std::int32_t> intP() {
-  const Parser<std::int32_t> negative = then(charP('-'), bind(nat(), [](std::int32_t n) {
-    return returnP(static_cast<std::int32_t>(0U - static_cast<std::uint32_t>(n)));
-  }));
+  const Parser<std::int32_t> negative =
+      then(charP('-'), bind(nat(), [](std::int32_t n) {
+             return returnP(static_cast<std::int32_t>(0U - static_cast<std::uint32_t>(n)));
+           }));
   return orElse(negative, nat());
 }
 
@@ -98,8 +99,12 @@ Parser<Unit> junk() {
   return parser;
 }
 
-Parser<std::string> symbol(std::string s) { return token(stringP(std::move(s))); }
+Parser<std::string> symbol(std::string s) {
+  return token(stringP(std::move(s)));
+}
 
-Parser<std::int32_t> integer() { return token(intP()); }
+Parser<std::int32_t> integer() {
+  return token(intP());
+}
 
 }  // namespace quenlor

@@ -36,8 +36,12 @@ class Parser {
       : function_(std::make_shared<const Function>(std::move(f))),
         charClass_(std::make_shared<const std::function<bool(char)>>(std::move(charClass))) {}
 
-  [[nodiscard]] ParseResults<T> operator()(std::string_view input) const { return (*function_)(input); }
-  [[nodiscard]] const std::function<bool(char)>* charClass() const noexcept { return charClass_.get(); }
+  [[nodiscard]] ParseResults<T> operator()(std::string_view input) const {
+    return (*function_)(input);
+  }
+  [[nodiscard]] const std::function<bool(char)>* charClass() const noexcept {
+    return charClass_.get();
+  }
 
  private:
   std::shared_ptr<const Function> function_;

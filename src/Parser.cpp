@@ -48,7 +48,7 @@ Parser<Move> parseMove() {
 
 std::string showStringLiteral(std::string_view text) {
   static constexpr std::array<const char*, 32> controlNames{
-      "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "a",  "b",  "t",  "n",
+      "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "a",   "b",   "t",   "n",
       "v",   "f",   "r",   "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
       "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
   std::string out = "\"";
@@ -59,7 +59,8 @@ std::string showStringLiteral(std::string_view text) {
   bool afterSO = false;
   for (const char ch : text) {
     const auto byte = static_cast<unsigned char>(ch);
-    if ((afterNumericEscape && byte >= '0' && byte <= '9') || (afterSO && byte == 'H')) out += "\\&";
+    if ((afterNumericEscape && byte >= '0' && byte <= '9') || (afterSO && byte == 'H'))
+      out += "\\&";
     afterNumericEscape = false;
     afterSO = false;
     if (byte == '"') {
@@ -82,7 +83,9 @@ std::string showStringLiteral(std::string_view text) {
   return out + "\"";
 }
 
-bool moveOnBoard(Move move) noexcept { return inBoard(move.from) && inBoard(move.to); }
+bool moveOnBoard(Move move) noexcept {
+  return inBoard(move.from) && inBoard(move.to);
+}
 
 void requireMoveOnBoard(Move move) {
   if (!moveOnBoard(move)) fatalError("Move off the board: " + niceShowMove(move));

@@ -26,10 +26,18 @@ namespace quenlor {
 [[nodiscard]] std::string showStringLiteral(std::string_view text);
 
 // The display forms used inside "Parse error: " messages.
-[[nodiscard]] inline std::string display(const Move& move) { return showMoveConstructor(move); }
-[[nodiscard]] inline std::string display(const Location& loc) { return showLocation(loc); }
-[[nodiscard]] inline std::string display(PieceType type) { return showPieceTypeName(type); }
-[[nodiscard]] inline std::string display(std::int32_t n) { return std::to_string(n); }
+[[nodiscard]] inline std::string display(const Move& move) {
+  return showMoveConstructor(move);
+}
+[[nodiscard]] inline std::string display(const Location& loc) {
+  return showLocation(loc);
+}
+[[nodiscard]] inline std::string display(PieceType type) {
+  return showPieceTypeName(type);
+}
+[[nodiscard]] inline std::string display(std::int32_t n) {
+  return std::to_string(n);
+}
 
 // The `$$` operation: the single complete result of p on the text, or a fatal stop with
 // "Couldn't parse any of the input" (no result) or "Parse error: " and the results list.

@@ -23,9 +23,15 @@ constexpr std::array<Offset, 4> diagonalDirections{{{-1,-1},{-1,1},{1,-1},{1,1}}
 constexpr std::array<Offset, 4> orthogonalDirections{{{-1,0},{1,0},{0,-1},{0,1}}};
 // clang-format on
 
-constexpr std::uint64_t bitOf(SquareCode sq) noexcept { return std::uint64_t{1} << sq; }
-constexpr int rowOf(SquareCode sq) noexcept { return sq / 8 + 1; }
-constexpr int columnOf(SquareCode sq) noexcept { return sq % 8 + 1; }
+constexpr std::uint64_t bitOf(SquareCode sq) noexcept {
+  return std::uint64_t{1} << sq;
+}
+constexpr int rowOf(SquareCode sq) noexcept {
+  return sq / 8 + 1;
+}
+constexpr int columnOf(SquareCode sq) noexcept {
+  return sq % 8 + 1;
+}
 constexpr bool onBoard(int row, int column) noexcept {
   return row >= 1 && row <= 8 && column >= 1 && column <= 8;
 }
@@ -106,7 +112,9 @@ constexpr RayTable makeRays() {
 
 constexpr RayTable rayTable = makeRays();
 
-constexpr std::uint8_t cellOf(Piece p) noexcept { return static_cast<std::uint8_t>(pieceCode(p) + 1); }
+constexpr std::uint8_t cellOf(Piece p) noexcept {
+  return static_cast<std::uint8_t>(pieceCode(p) + 1);
+}
 
 //=== Attack detection ===//
 
@@ -150,7 +158,8 @@ bool attackedOnBoard(const Board& board, Colour c, SquareCode sq) {
 // square to the last row or column number of its direction; off-board squares on it read as
 // empty, so only its on-board stretch is walked (a contiguous range of steps). Arithmetic is in
 // 64 bits, since a square off the board may hold any 32-bit numbers.
-bool attackedSquareBySquare(const Board& board, Colour c, Location square, bool kingOnSquareCounts) {
+bool attackedSquareBySquare(const Board& board, Colour c, Location square,
+                            bool kingOnSquareCounts) {
   const std::int64_t r = square.row;
   const std::int64_t col = square.column;
   auto at = [&](std::int64_t row, std::int64_t column) -> std::uint8_t {
@@ -298,7 +307,8 @@ void addPawnMoves(Colour colour, SquareCode from, const State& state, MoveList& 
   }
   if (r == promotionRow) {
     for (std::size_t i = 0; i < count; ++i) {
-      for (PieceType t : {PieceType::Queen, PieceType::Rook, PieceType::Bishop, PieceType::Knight}) {
+      for (PieceType t :
+           {PieceType::Queen, PieceType::Rook, PieceType::Bishop, PieceType::Knight}) {
         out.push(PromotePawn(origin, targets[i], t));
       }
     }
@@ -325,22 +335,14 @@ void addPieceMoves(Piece piece, SquareCode from, const State& state, MoveList& o
       addSteps(kingTargets, from, own, out);
       addCastlingMoves(piece.colour, state, out);
       return;
-    case PieceType::Knight:
-      addSteps(knightTargets, from, own, out);
-      return;
-    case PieceType::Rook:
-      addSlides(rookDirections, from, board, own, out);
-      return;
-    case PieceType::Bishop:
-      addSlides(bishopDirections, from, board, own, out);
-      return;
+    case PieceType::Knight: addSteps(knightTargets, from, own, out); return;
+    case PieceType::Rook: addSlides(rookDirections, from, board, own, out); return;
+    case PieceType::Bishop: addSlides(bishopDirections, from, board, own, out); return;
     case PieceType::Queen:
       addSlides(rookDirections, from, board, own, out);
       addSlides(bishopDirections, from, board, own, out);
       return;
-    case PieceType::Pawn:
-      addPawnMoves(piece.colour, from, state, out);
-      return;
+    case PieceType::Pawn: addPawnMoves(piece.colour, from, state, out); return;
   }
 }
 
@@ -352,9 +354,9 @@ void addPieceMoves(Piece piece, SquareCode from, const State& state, MoveList& o
 // piece is pinned and it leaves the line of the pin. Every other move is applied and tested.
 struct LegalityContext {
   const State& state;
-  bool exact = false;         // every move must be applied and tested
+  bool exact = false;  // every move must be applied and tested
   SquareCode king = 0;
-  std::uint64_t pinned = 0;   // the mover's pieces pinned to the king
+  std::uint64_t pinned = 0;               // the mover's pieces pinned to the king
   std::array<std::uint64_t, 64> pinLine;  // read only for pinned pieces: the squares they may reach
 
   explicit LegalityContext(const State& s) : state(s) {
@@ -380,7 +382,8 @@ struct LegalityContext {
       const std::uint64_t ray = rayTable.mask[king][d];
       const bool increasing = kingOffsets[d].dr * 8 + kingOffsets[d].dc > 0;
       auto nearest = [&](std::uint64_t bits) {
-        return static_cast<SquareCode>(increasing ? std::countr_zero(bits) : 63 - std::countl_zero(bits));
+        return static_cast<SquareCode>(increasing ? std::countr_zero(bits)
+                                                  : 63 - std::countl_zero(bits));
       };
       std::uint64_t blockers = ray & occupied;
       if (blockers == 0) continue;
@@ -446,7 +449,9 @@ bool inCheck(const State& state, Colour colour) {
   return attackedOnBoard(state.getBoard, toggle(colour), squareCode(king));
 }
 
-bool moveResultsInOwnCheck(const State& state, Move move) { return leavesKingAttacked(state, move); }
+bool moveResultsInOwnCheck(const State& state, Move move) {
+  return leavesKingAttacked(state, move);
+}
 
 std::vector<Location> inBetweenSquares(Location kingFrom, Location rookFrom) {
   if (kingFrom.row != rookFrom.row) fatalError("inBetweenSquares diff rows");

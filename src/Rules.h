@@ -51,7 +51,8 @@ class MoveList {
 //=== Attacks and check ===//
 
 // Whether some piece of `colour` attacks `square` (a king of `colour` on the square counts).
-[[nodiscard]] bool givenColourIsAttackingTheSquare(const Board& board, Colour colour, Location square);
+[[nodiscard]] bool givenColourIsAttackingTheSquare(const Board& board, Colour colour,
+                                                   Location square);
 // The same question answered square by square, without the index; a king of `colour` standing
 // on the square itself does not count here.
 [[nodiscard]] bool slowGivenColourIsAttackingTheSquare(const Board& board, Colour colour,

@@ -5,7 +5,9 @@
 
 namespace quenlor {
 
-void fatalError(const std::string& message) { throw FatalError(message); }
+void fatalError(const std::string& message) {
+  throw FatalError(message);
+}
 
 //=== Constant lists and letters ===//
 
@@ -30,16 +32,22 @@ std::string niceShowPieceType(PieceType type) {
   return std::string(1, typeLetters[static_cast<std::size_t>(type)]);
 }
 
-std::string niceShowColour(Colour colour) { return colour == Colour::White ? "W" : "B"; }
+std::string niceShowColour(Colour colour) {
+  return colour == Colour::White ? "W" : "B";
+}
 
 std::string niceShowPiece(Piece piece) {
   const char letter = typeLetters[static_cast<std::size_t>(piece.type)];
   return std::string(1, piece.colour == Colour::White ? letter : static_cast<char>(letter + 32));
 }
 
-std::string showColourName(Colour colour) { return colour == Colour::White ? "White" : "Black"; }
+std::string showColourName(Colour colour) {
+  return colour == Colour::White ? "White" : "Black";
+}
 
-std::string showPieceTypeName(PieceType type) { return typeNames[static_cast<std::size_t>(type)]; }
+std::string showPieceTypeName(PieceType type) {
+  return typeNames[static_cast<std::size_t>(type)];
+}
 
 //=== Board store ===//
 
@@ -80,7 +88,8 @@ void removeFirstInPlace(PieceLocationMap& index, PieceCode piece, SquareCode sq)
 }
 
 // Replaces the whole list of `piece`.
-void replaceListInPlace(PieceLocationMap& index, PieceCode piece, const std::vector<Location>& list) {
+void replaceListInPlace(PieceLocationMap& index, PieceCode piece,
+                        const std::vector<Location>& list) {
   const std::size_t oldLength = index.start[piece + 1] - index.start[piece];
   const std::size_t total = index.start[12];
   if (total - oldLength + list.size() > index.pool.size()) {
@@ -112,8 +121,12 @@ void replaceListInPlace(PieceLocationMap& index, PieceCode piece, const std::vec
 namespace boardstore {
 
 namespace {
-constexpr std::uint64_t bitOf(SquareCode sq) noexcept { return std::uint64_t{1} << sq; }
-constexpr std::size_t colourOfCell(std::uint8_t cell) noexcept { return cell > 6 ? 1 : 0; }
+constexpr std::uint64_t bitOf(SquareCode sq) noexcept {
+  return std::uint64_t{1} << sq;
+}
+constexpr std::size_t colourOfCell(std::uint8_t cell) noexcept {
+  return cell > 6 ? 1 : 0;
+}
 }  // namespace
 
 void emptySquareInPlace(Board& board, SquareCode sq) {
@@ -217,7 +230,8 @@ Board initBoard(const std::vector<PlacedPiece>& placed) {
   Board board;
   for (const PlacedPiece& pp : placed) {
     if (!isOnBoard(pp.location)) offBoardUpdate("initBoard", pp.location);
-    board.squares.cells[squareCode(pp.location)] = static_cast<std::uint8_t>(pieceCode(pp.piece) + 1);
+    board.squares.cells[squareCode(pp.location)] =
+        static_cast<std::uint8_t>(pieceCode(pp.piece) + 1);
   }
   for (SquareCode sq = 0; sq < 64; ++sq) {
     const std::uint8_t cell = board.squares.cells[sq];
@@ -240,7 +254,8 @@ std::vector<PlacedPiece> findAllPieces(const Board& board) {
   std::vector<PlacedPiece> out;
   for (SquareCode sq = 0; sq < 64; ++sq) {
     const std::uint8_t cell = board.squares.cells[sq];
-    if (cell != 0) out.push_back({squareLocation(sq), pieceOfCode(static_cast<PieceCode>(cell - 1))});
+    if (cell != 0)
+      out.push_back({squareLocation(sq), pieceOfCode(static_cast<PieceCode>(cell - 1))});
   }
   return out;
 }
@@ -373,7 +388,8 @@ History History::settled() const {
 std::string niceShowLocation(Location loc) {
   // Wrapping arithmetic: a parsed location may hold any 32-bit numbers.
   const auto rank = static_cast<std::int32_t>(9U - static_cast<std::uint32_t>(loc.row));
-  const auto file = static_cast<char>(static_cast<unsigned char>(96U + static_cast<std::uint32_t>(loc.column)));
+  const auto file =
+      static_cast<char>(static_cast<unsigned char>(96U + static_cast<std::uint32_t>(loc.column)));
   return std::string(1, file) + std::to_string(rank);
 }
 

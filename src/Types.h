@@ -89,7 +89,9 @@ struct Score {
 inline constexpr Score NegativeInfinity{Score::Kind::NegativeInfinity, 0};
 inline constexpr Score NeverCalculated{Score::Kind::NeverCalculated, 0};
 inline constexpr Score PositiveInfinity{Score::Kind::PositiveInfinity, 0};
-[[nodiscard]] constexpr Score Number(std::int32_t n) noexcept { return Score{Score::Kind::Number, n}; }
+[[nodiscard]] constexpr Score Number(std::int32_t n) noexcept {
+  return Score{Score::Kind::Number, n};
+}
 
 enum class Ordering : std::uint8_t { Less, Equal, Greater };
 
@@ -105,7 +107,9 @@ enum class Ordering : std::uint8_t { Less, Equal, Greater };
   if (a == b) return Ordering::Equal;
   return scoreLessOrEqual(a, b) ? Ordering::Less : Ordering::Greater;
 }
-[[nodiscard]] constexpr bool operator<=(Score a, Score b) noexcept { return scoreLessOrEqual(a, b); }
+[[nodiscard]] constexpr bool operator<=(Score a, Score b) noexcept {
+  return scoreLessOrEqual(a, b);
+}
 [[nodiscard]] constexpr bool operator<(Score a, Score b) noexcept {
   return compare(a, b) == Ordering::Less;
 }
@@ -115,8 +119,12 @@ enum class Ordering : std::uint8_t { Less, Equal, Greater };
 [[nodiscard]] constexpr bool operator>=(Score a, Score b) noexcept {
   return compare(a, b) != Ordering::Less;
 }
-[[nodiscard]] constexpr Score scoreMax(Score a, Score b) noexcept { return a <= b ? b : a; }
-[[nodiscard]] constexpr Score scoreMin(Score a, Score b) noexcept { return a <= b ? a : b; }
+[[nodiscard]] constexpr Score scoreMax(Score a, Score b) noexcept {
+  return a <= b ? b : a;
+}
+[[nodiscard]] constexpr Score scoreMin(Score a, Score b) noexcept {
+  return a <= b ? a : b;
+}
 
 //=== Constant lists and letters ===//
 
@@ -125,10 +133,9 @@ enum class Ordering : std::uint8_t { Less, Equal, Greater };
 [[nodiscard]] std::vector<std::int32_t> dec(std::int32_t n);
 
 // The back-rank order of columns 1..8.
-inline constexpr std::array<PieceType, 8> pieces{PieceType::Rook,   PieceType::Knight,
-                                                 PieceType::Bishop, PieceType::Queen,
-                                                 PieceType::King,   PieceType::Bishop,
-                                                 PieceType::Knight, PieceType::Rook};
+inline constexpr std::array<PieceType, 8> pieces{
+    PieceType::Rook, PieceType::Knight, PieceType::Bishop, PieceType::Queen,
+    PieceType::King, PieceType::Bishop, PieceType::Knight, PieceType::Rook};
 
 // The twelve pieces in the order the board store builds its index.
 // clang-format off
@@ -229,7 +236,8 @@ struct PlacedPiece {
   bool operator==(const PlacedPiece&) const = default;
 };
 
-[[nodiscard]] std::optional<Piece> primLookupSquare(const SquareMap& squares, Location loc) noexcept;
+[[nodiscard]] std::optional<Piece> primLookupSquare(const SquareMap& squares,
+                                                    Location loc) noexcept;
 [[nodiscard]] std::optional<Piece> getSquare(const Board& board, Location loc) noexcept;
 [[nodiscard]] LocationList primGetPieceLocs(const PieceLocationMap& index, Piece piece) noexcept;
 [[nodiscard]] LocationList findGivenPiece(const Board& board, Piece piece) noexcept;
@@ -265,8 +273,8 @@ struct CastleStatus {
   std::uint8_t rights = 0;   // bit (side * 2 + colour): the right is held
 
   [[nodiscard]] static constexpr std::uint8_t bit(BoardSide side, Colour colour) noexcept {
-    return static_cast<std::uint8_t>(1U << (static_cast<unsigned>(side) * 2U +
-                                            static_cast<unsigned>(colour)));
+    return static_cast<std::uint8_t>(
+        1U << (static_cast<unsigned>(side) * 2U + static_cast<unsigned>(colour)));
   }
   // The value of a key; an absent key reads as false.
   [[nodiscard]] constexpr bool holds(BoardSide side, Colour colour) const noexcept {
@@ -275,7 +283,8 @@ struct CastleStatus {
   [[nodiscard]] constexpr bool hasKey(BoardSide side, Colour colour) const noexcept {
     return (present & bit(side, colour)) != 0;
   }
-  [[nodiscard]] constexpr CastleStatus with(BoardSide side, Colour colour, bool value) const noexcept {
+  [[nodiscard]] constexpr CastleStatus with(BoardSide side, Colour colour,
+                                            bool value) const noexcept {
     const std::uint8_t b = bit(side, colour);
     return CastleStatus{static_cast<std::uint8_t>(present | b),
                         static_cast<std::uint8_t>(value ? (rights | b) : (rights & ~b))};
@@ -305,12 +314,14 @@ class History {
   // do not allocate.
   [[nodiscard]] History settled() const;
 
-  friend bool operator==(const History& a, const History& b) { return a.toVector() == b.toVector(); }
+  friend bool operator==(const History& a, const History& b) {
+    return a.toVector() == b.toVector();
+  }
 
  private:
   struct Node;
   static constexpr std::size_t recentCapacity = 8;
-  Node* older_ = nullptr;                             // shared, reference-counted
+  Node* older_ = nullptr;                               // shared, reference-counted
   std::array<std::uint16_t, recentCapacity> recent_{};  // packed moves, oldest first
   std::uint8_t recentCount_ = 0;
 };
@@ -327,7 +338,8 @@ struct State {
 
 [[nodiscard]] std::string niceShowLocation(Location loc);
 [[nodiscard]] std::string niceShowMove(Move move);
-[[nodiscard]] std::string intersperseNumbers(std::int32_t start, const std::vector<std::string>& texts);
+[[nodiscard]] std::string intersperseNumbers(std::int32_t start,
+                                             const std::vector<std::string>& texts);
 [[nodiscard]] std::string niceShowMoves(const std::vector<Move>& moves);
 [[nodiscard]] std::string niceShowStatus(CastleStatus status);
 [[nodiscard]] std::string niceShowState(const State& state);

@@ -12,7 +12,9 @@ std::string display(const WinboardCommand& command) {
       return "Protover " + (c.version < 0 ? "(" + n + ")" : n);
     }
     std::string operator()(const Quit&) const { return "Quit"; }
-    std::string operator()(const Unknown& c) const { return "Unknown " + showStringLiteral(c.line); }
+    std::string operator()(const Unknown& c) const {
+      return "Unknown " + showStringLiteral(c.line);
+    }
   };
   return std::visit(Show{}, command);
 }
@@ -20,12 +22,12 @@ std::string display(const WinboardCommand& command) {
 Parser<WinboardCommand> parseWinboardCommand() {
   static const Parser<WinboardCommand> parser = [] {
     // The move is read right after the keyword's junk; nothing after it is consumed.
-    const Parser<WinboardCommand> userMove = then(symbol("usermove"), bind(parseMove(), [](Move m) {
-                                                    return returnP(WinboardCommand(UserMove{m}));
-                                                  }));
-    const Parser<WinboardCommand> protover = then(symbol("protover"), bind(integer(), [](std::int32_t n) {
-                                                    return returnP(WinboardCommand(Protover{n}));
-                                                  }));
+    const Parser<WinboardCommand> userMove =
+        then(symbol("usermove"),
+             bind(parseMove(), [](Move m) { return returnP(WinboardCommand(UserMove{m})); }));
+    const Parser<WinboardCommand> protover =
+        then(symbol("protover"),
+             bind(integer(), [](std::int32_t n) { return returnP(WinboardCommand(Protover{n})); }));
     const Parser<WinboardCommand> quit = then(symbol("quit"), returnP(WinboardCommand(Quit{})));
     const Parser<WinboardCommand> unknown = bind(many(item()), [](const std::string& line) {
       return returnP(WinboardCommand(Unknown{line}));

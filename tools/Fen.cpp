@@ -32,7 +32,8 @@ std::optional<State> fail(std::string* error, const std::string& reason) {
 std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
   std::istringstream fields{std::string(fen)};
   std::string placement, side, rights = "-", enPassant = "-";
-  if (!(fields >> placement >> side)) return fail(error, "a FEN needs at least a placement and a side to move");
+  if (!(fields >> placement >> side))
+    return fail(error, "a FEN needs at least a placement and a side to move");
   fields >> rights >> enPassant;
 
   // Ranks 8 to 1 are rows 1 to 8, files a to h columns 1 to 8: the FEN is read in ascending
@@ -42,21 +43,25 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
   std::int32_t column = 1;
   for (const char c : placement) {
     if (c == '/') {
-      if (column != 9) return fail(error, "rank " + std::to_string(9 - row) + " does not have 8 squares");
+      if (column != 9)
+        return fail(error, "rank " + std::to_string(9 - row) + " does not have 8 squares");
       ++row;
       column = 1;
     } else if (c >= '1' && c <= '8') {
       column += c - '0';
     } else if (const auto type = typeOfLetter(c)) {
-      if (column > 8) return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
+      if (column > 8)
+        return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
       placed.push_back({{row, column}, {c >= 'a' ? Colour::Black : Colour::White, *type}});
       ++column;
     } else {
       return fail(error, std::string("unexpected character '") + c + "' in the placement");
     }
-    if (column > 9) return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
+    if (column > 9)
+      return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
   }
-  if (row != 8 || column != 9) return fail(error, "the placement does not describe 8 ranks of 8 squares");
+  if (row != 8 || column != 9)
+    return fail(error, "the placement does not describe 8 ranks of 8 squares");
 
   if (side != "w" && side != "b") return fail(error, "the side to move must be w or b");
   const Colour turn = side == "w" ? Colour::White : Colour::Black;

@@ -34,7 +34,8 @@ std::optional<State> readFen(const std::string& fen) {
 }
 
 int perftMode(const std::vector<std::string>& args) {
-  if (args.size() < 2 || args.size() > 3 || (args.size() == 3 && args[2] != "--divide")) return usage();
+  if (args.size() < 2 || args.size() > 3 || (args.size() == 3 && args[2] != "--divide"))
+    return usage();
   int depth = 0;
   const auto [end, ec] = std::from_chars(args[1].data(), args[1].data() + args[1].size(), depth);
   if (ec != std::errc() || end != args[1].data() + args[1].size() || depth < 1 || depth > 20) {

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds Quenlor and passes every test: the release build, the sanitizer build, the formatting
+# check, and the short fuzzing run. Installs missing Debian packages first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== formatting"
+clang-format --dry-run --Werror src/*.h src/*.cpp tests/*.cpp tests/*.h tools/*.cpp tools/*.h bench/*.cpp $(ls fuzz/*.cpp 2>/dev/null || true)
+
+echo "== release build and tests"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs"
+ctest --preset release -j "$jobs"
+
+echo "== sanitizer build and tests"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs" -LE slow
+
+if [ -x scripts/fuzz.sh ]; then
+  echo "== fuzzing"
+  scripts/fuzz.sh "${QUENLOR_FUZZ_SECONDS:-60}"
+fi
+echo "== all tests passed"
