@@ -128,6 +128,7 @@ void ScoredMoveList::insertAt(std::size_t position, ScoredMove entry) {
 
 std::vector<Move> ScoredMoveList::firstMoves(std::size_t count) const {
   std::vector<Move> out;
+  out.reserve(std::min(count, size_));
   for (std::size_t i = 0; i < size_ && i < count; ++i) out.push_back(entries_[i].move);
   return out;
 }

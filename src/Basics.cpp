@@ -135,11 +135,13 @@ CastleStatus rightsAfter(CastleStatus rights, Colour mover, Move move) {
 }  // namespace
 
 State makeMove(const State& state, Move move) {
-  Board board = state.getBoard;
-  applyMoveToBoard(board, state.turn, move, lastMove(state));
-  return State{
-      toggle(state.turn), static_cast<std::int32_t>(static_cast<std::uint32_t>(state.moveNum) + 1U),
-      state.reversedHistory.with(move), board, rightsAfter(state.castleStatus, state.turn, move)};
+  // The board is copied once, into the new state, and the move applied there.
+  State next{toggle(state.turn),
+             static_cast<std::int32_t>(static_cast<std::uint32_t>(state.moveNum) + 1U),
+             state.reversedHistory.with(move), state.getBoard,
+             rightsAfter(state.castleStatus, state.turn, move)};
+  applyMoveToBoard(next.getBoard, state.turn, move, lastMove(state));
+  return next;
 }
 
 }  // namespace quenlor

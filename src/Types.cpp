@@ -366,18 +366,17 @@ History History::with(Move move) const {
     return out;
   }
   // No room inline (or a move with off-board squares): everything moves into a new node.
-  History out = settled();
-  auto* node = new Node{1, out.older_ != nullptr ? out.older_->moves : std::vector<Move>{}};
-  node->moves.push_back(move);
-  History result;
-  result.older_ = node;
-  return result;
+  return spilled(&move);
 }
 
-History History::settled() const {
-  if (recentCount_ == 0) return *this;
-  auto* node = new Node{1, older_ != nullptr ? older_->moves : std::vector<Move>{}};
+History History::settled() const { return recentCount_ == 0 ? *this : spilled(nullptr); }
+
+History History::spilled(const Move* extra) const {
+  auto* node = new Node{1, {}};
+  node->moves.reserve(size() + 1);
+  if (older_ != nullptr) node->moves = older_->moves;
   for (std::size_t i = 0; i < recentCount_; ++i) node->moves.push_back(unpackMove(recent_[i]));
+  if (extra != nullptr) node->moves.push_back(*extra);
   History out;
   out.older_ = node;
   return out;

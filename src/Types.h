@@ -320,6 +320,8 @@ class History {
 
  private:
   struct Node;
+  // A history holding all of this one's moves (and `extra`, if given) in a new shared node.
+  [[nodiscard]] History spilled(const Move* extra) const;
   static constexpr std::size_t recentCapacity = 8;
   Node* older_ = nullptr;                               // shared, reference-counted
   std::array<std::uint16_t, recentCapacity> recent_{};  // packed moves, oldest first

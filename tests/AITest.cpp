@@ -1,1 +1,233 @@
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "AI.h"
+#include "BenchSuite.h"
+#include "TestSupport.h"
+
+namespace quenlor {
+namespace {
+
+using test::fen;
+
+//=== Evaluation ===//
+
+TEST(Evaluation, StartPositionIsBalancedForEitherSide) {
+  const State start = newGame();
+  EXPECT_EQ(evaluatePosition(Colour::Black, start), 0);
+  State blackToMove = start;
+  blackToMove.turn = Colour::Black;
+  EXPECT_EQ(evaluatePosition(Colour::White, blackToMove), 0);
+}
+
+TEST(Evaluation, KingsPawnOpeningIsWorthTwentyToWhite) {
+  const State afterE4 = makeMove(newGame(), MovePiece({7, 5}, {5, 5}));
+  EXPECT_EQ(evaluatePosition(Colour::White, afterE4), 20);
+  EXPECT_EQ(evaluatePosition(Colour::Black, afterE4), -20);
+}
+
+TEST(Evaluation, PlacementBonusesDependOnFileAndRelativeRank) {
+  struct Case {
+    PieceType type;
+    std::int32_t file;
+    std::int32_t rank;
+    std::int32_t bonus;
+  };
+  const Case cases[] = {
+      {PieceType::Bishop, 2, 2, 35}, {PieceType::Bishop, 7, 2, 15}, {PieceType::Bishop, 4, 2, 7},
+      {PieceType::Bishop, 2, 1, 0},  {PieceType::Bishop, 5, 6, 7},  {PieceType::King, 4, 1, -40},
+      {PieceType::King, 4, 8, -40},  {PieceType::King, 7, 1, 10},   {PieceType::King, 5, 1, 0},
+      {PieceType::King, 8, 2, 2},    {PieceType::King, 3, 2, -5},   {PieceType::King, 1, 5, -5},
+      {PieceType::Rook, 3, 4, 30},   {PieceType::Rook, 8, 1, -20},  {PieceType::Rook, 2, 7, 0},
+      {PieceType::Knight, 1, 4, 0},  {PieceType::Knight, 4, 3, 10}, {PieceType::Knight, 6, 6, 16},
+      {PieceType::Knight, 5, 8, 5},  {PieceType::Queen, 4, 4, 0},   {PieceType::Pawn, 1, 3, 8},
+      {PieceType::Pawn, 8, 4, -10},  {PieceType::Pawn, 2, 4, 6},    {PieceType::Pawn, 2, 2, 8},
+      {PieceType::Pawn, 2, 5, -10},  {PieceType::Pawn, 3, 5, 0},    {PieceType::Pawn, 4, 6, 20},
+      {PieceType::Pawn, 5, 3, 7},    {PieceType::Pawn, 5, 7, 0},    {PieceType::Pawn, 6, 3, -25},
+      {PieceType::Pawn, 6, 2, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(positionalBonus(c.type, c.file, c.rank), c.bonus)
+        << niceShowPieceType(c.type) << " file " << c.file << " rank " << c.rank;
+  }
+  // The bishop bonus reads the rank from the owner's side: b2 for White is b7 for Black.
+  const State white = fen("4k3/8/8/8/8/8/1B6/4K3 b - - 0 1");
+  const State black = fen("4k3/1b6/8/8/8/8/8/4K3 w - - 0 1");
+  EXPECT_EQ(evaluatePosition(Colour::White, white), evaluatePosition(Colour::Black, black));
+}
+
+TEST(Evaluation, DoubledAndTripledPawnsArePenalised) {
+  // Two pawns on c and three on h: -20 - 80.
+  const State s = fen("4k3/8/8/7P/2P4P/2P4P/8/4K3 b - - 0 1");
+  EXPECT_EQ(doubledPawnPenalty(Colour::White, s.getBoard), -100);
+  EXPECT_EQ(doubledPawnPenalty(Colour::Black, s.getBoard), 0);
+  // The opponent's doubled pawns count in the evaluating side's favour: Black's pawns on c7 and
+  // c6 are worth 100 + 0 and 100 + 6 to Black, and their doubling gives White 20 back.
+  EXPECT_EQ(evaluatePosition(Colour::White, fen("4k3/2p5/2p5/8/8/8/8/4K3 b - - 0 1")), -206 + 20);
+}
+
+TEST(Evaluation, CheckMateAndStalemateTerms) {
+  // Black to move and in check with a reply: +50 for White on top of the other terms.
+  const State check = fen("R3k3/8/8/8/8/8/8/4K3 b - - 0 1");
+  const State quiet = fen("4k3/8/8/8/8/8/8/R3K3 b - - 0 1");
+  EXPECT_EQ(checkAdjustment(check), 50);
+  EXPECT_EQ(checkAdjustment(quiet), 0);
+  // Back-rank mate: +100000000.
+  const State mate = fen("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
+  EXPECT_EQ(checkAdjustment(mate), 100000000);
+  EXPECT_GT(evaluatePosition(Colour::White, mate), 100000000);
+  // Stalemate: no legal move but no check term either.
+  const State stalemate = fen("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+  EXPECT_TRUE(legalMoves(stalemate).empty());
+  EXPECT_EQ(checkAdjustment(stalemate), 0);
+  EXPECT_EQ(evaluatePosition(Colour::White, stalemate),
+            900 - 5 - 10);  // queen, king g6, minus Black's king h8
+}
+
+//=== Scored lists and ordering ===//
+
+TEST(ScoredList, InsertKeepsEarlierEqualScoresAhead) {
+  const Move a = MovePiece({7, 1}, {6, 1});
+  const Move b = MovePiece({7, 2}, {6, 2});
+  const Move c = MovePiece({7, 3}, {6, 3});
+  const Move d = MovePiece({7, 4}, {6, 4});
+  ScoredMoveList list;
+  insertScoredMove(a, Number(5), list);
+  insertScoredMove(b, Number(7), list);
+  insertScoredMove(c, Number(5), list);
+  insertScoredMove(d, Number(-1), list);
+  const std::vector<ScoredMove> expected{
+      {b, Number(7)}, {a, Number(5)}, {c, Number(5)}, {d, Number(-1)}};
+  EXPECT_EQ(list.toVector(), expected);
+}
+
+TEST(ScoredList, OrderByEvaluationBreaksTiesByTheGreaterMove) {
+  // With bare kings every king move evaluates by its placement only; equal keys put the greater
+  // move (later destination) first.
+  const State s = fen("8/8/8/8/8/8/8/K6k w - - 0 1");
+  const MoveList moves = legalMoves(s);
+  const MoveList ordered = orderByEvaluation(s, moves);
+  ASSERT_EQ(ordered.size(), moves.size());
+  for (std::size_t i = 1; i < ordered.size(); ++i) {
+    const std::int32_t before = evaluatePosition(Colour::White, makeMove(s, ordered[i - 1]));
+    const std::int32_t after = evaluatePosition(Colour::White, makeMove(s, ordered[i]));
+    EXPECT_TRUE(before > after || (before == after && ordered[i - 1] > ordered[i]));
+  }
+}
+
+//=== Search ===//
+
+TEST(Search, NoLegalMoveGivesNothing) {
+  EXPECT_FALSE(cpuMove(fen("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1")).has_value());  // mated
+  EXPECT_FALSE(cpuMove(fen("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1")).has_value());     // stalemated
+}
+
+TEST(Search, SingleLegalMoveIsPlayed) {
+  const State s = fen("7k/8/6KQ/8/8/8/8/8 b - - 0 1");  // in check, only Kg8
+  const MoveList moves = legalMoves(s);
+  ASSERT_EQ(moves.size(), 1U);
+  EXPECT_EQ(cpuMove(s), moves[0]);
+}
+
+TEST(Search, MateInOneScoresFortyMillion) {
+  const ScoredMoveList result = deepeningResult(fen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
+  ASSERT_FALSE(result.empty());
+  EXPECT_EQ(niceShowMove(result[0].move), "a1a8");
+  EXPECT_EQ(result[0].score, Number(40000000));
+}
+
+TEST(Search, QuietMovesCanCrowdOutAMateAtTheNarrowedRoot) {
+  // At depth 3 an immediate mate scores 30000000 while six quiet moves see a mate at the leaves
+  // (+100000000), so narrowing to six drops the mates.
+  EXPECT_EQ(niceShowMove(*cpuMove(fen("7k/8/2Q3K1/8/8/8/8/8 w - - 0 1"))), "g6f7");
+  EXPECT_EQ(niceShowMove(*cpuMove(fen("7k/8/6K1/8/8/8/8/RRB5 w - - 0 1"))), "c1b2");
+}
+
+TEST(Search, StalematingMoveScoresZero) {
+  // Qg6 stalemates the black king in the corner; with depth 2 it scores exactly 0.
+  const State s = fen("7k/8/5K2/8/8/8/8/6Q1 w - - 0 1");
+  const Move stalemating = MovePiece({8, 7}, {3, 7});
+  ASSERT_TRUE(legalMoves(makeMove(s, stalemating)).empty());
+  ASSERT_FALSE(inCheck(makeMove(s, stalemating), Colour::Black));
+  for (std::int32_t depth : {2, 3}) {
+    const ScoredMoveList r =
+        searchPosition(PositiveInfinity, depth, s, std::vector<Move>{stalemating});
+    ASSERT_EQ(r.size(), 1U);
+    EXPECT_EQ(r[0].score, Number(0)) << "depth " << depth;
+  }
+}
+
+TEST(Search, CutOffReturnsTheCuttingMoveThenTheScoredThenTheRest) {
+  const State s = newGame();
+  const std::vector<Move> moves = legalMoves(s).toVector();
+  // Every move scores at least -100 at depth 1, so a bound of -1000 is reached at once.
+  const ScoredMoveList first = searchPosition(Number(-1000), 1, s, moves);
+  ASSERT_EQ(first.size(), moves.size());
+  EXPECT_EQ(first[0].move, moves[0]);
+  EXPECT_EQ(first[0].score.kind, Score::Kind::Number);
+  for (std::size_t i = 1; i < moves.size(); ++i) {
+    EXPECT_EQ(first[i].move, moves[i]);
+    EXPECT_EQ(first[i].score, NeverCalculated);
+  }
+  // A bound reached only by the third move (e2e4, +20): the two before it follow in score order,
+  // then the unsearched rest.
+  const Move a3 = MovePiece({7, 1}, {6, 1});  // 0
+  const Move b3 = MovePiece({7, 2}, {6, 2});  // -2: the b-pawn's bonus drops from 8 to 6
+  const Move e4 = MovePiece({7, 5}, {5, 5});  // +20
+  const Move h3 = MovePiece({7, 8}, {6, 8});
+  const ScoredMoveList cut = searchPosition(Number(20), 1, s, std::vector<Move>{b3, a3, e4, h3});
+  const std::vector<ScoredMove> expected{
+      {e4, Number(20)}, {a3, Number(0)}, {b3, Number(-2)}, {h3, NeverCalculated}};
+  EXPECT_EQ(cut.toVector(), expected);
+}
+
+TEST(Search, SameStateGivesSameMoveAndLeavesTheStateAlone) {
+  const State s = fen("r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10");
+  const std::string before = niceShowState(s);
+  const std::optional<Move> first = cpuMove(s);
+  EXPECT_EQ(cpuMove(s), first);
+  EXPECT_EQ(niceShowState(s), before);
+}
+
+TEST(Search, RootNarrowsToNineThenSix) {
+  SearchStats stats;
+  const ScoredMoveList result = deepeningResult(newGame(), &stats);
+  EXPECT_EQ(result.size(), 6U);
+  for (const ScoredMove& entry : result) EXPECT_EQ(entry.score.kind, Score::Kind::Number);
+  EXPECT_GT(stats.makeMoveCalls, 1000U);
+}
+
+// Every reference position: the chosen move and the whole depth-4 root list with its scores.
+TEST(Search, ReferencePositionsGiveTheirMovesAndRootLists) {
+  std::istringstream table(test::readFile(test::sharedDir() / "reference" / "positions.tsv"));
+  std::string line;
+  std::getline(table, line);  // header
+  int checked = 0;
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string position, move, root;
+    std::getline(fields, position, '\t');
+    std::getline(fields, move, '\t');
+    std::getline(fields, root, '\t');
+    const ScoredMoveList result = deepeningResult(fen(position));
+    std::string gotRoot;
+    for (const ScoredMove& entry : result) {
+      if (!gotRoot.empty()) gotRoot += ' ';
+      gotRoot += niceShowMove(entry.move) + ":" + std::to_string(entry.score.value);
+    }
+    EXPECT_EQ(result.empty() ? "none" : niceShowMove(result[0].move), move) << position;
+    EXPECT_EQ(gotRoot, root) << position;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 160);
+}
+
+// The signature folds every root list of the bench suite; it changes only with behaviour.
+TEST(Search, BenchSignatureIsPinned) {
+  EXPECT_EQ(benchSignature(), 12102920698028189369ULL);
+}
+
+}  // namespace
+}  // namespace quenlor

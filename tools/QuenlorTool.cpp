@@ -2,6 +2,7 @@
 //   quenlor-tool perft "<FEN>" <depth> [--divide]   leaf counts of the legal-move tree
 //   quenlor-tool best "<FEN>"                        the engine's move and its root list
 //   quenlor-tool best -                              one chosen move per FEN read from stdin
+//   quenlor-tool signature                           the bench signature of the engine
 // Exit status 2 for a bad command line or FEN.
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "AI.h"
 #include "Basics.h"
+#include "BenchSuite.h"
 #include "Fen.h"
 #include "Rules.h"
 
@@ -22,7 +24,8 @@ using namespace quenlor;
 
 int usage() {
   std::cerr << "usage: quenlor-tool perft \"<FEN>\" <depth> [--divide]\n"
-               "       quenlor-tool best \"<FEN>\" | -\n";
+               "       quenlor-tool best \"<FEN>\" | -\n"
+               "       quenlor-tool signature\n";
   return 2;
 }
 
@@ -93,6 +96,10 @@ int main(int argc, char** argv) {
   try {
     if (mode == "perft") return perftMode(args);
     if (mode == "best") return bestMode(args);
+    if (mode == "signature" && args.empty()) {
+      std::cout << "signature " << quenlor::benchSignature() << "\n";
+      return 0;
+    }
   } catch (const quenlor::FatalError& e) {
     std::cerr << "quenlor-tool: " << e.what() << "\n";
     return 1;
