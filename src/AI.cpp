@@ -104,15 +104,55 @@ std::int32_t checkAdjustment(const State& state) {
   return hasLegalMove(state) ? 50 : 100000000;
 }
 
-std::int32_t evaluatePosition(Colour colour, const State& state) {
-  const Board& board = state.getBoard;
+namespace {
+
+// Value plus placement of every piece on the board, from White's side.
+std::int32_t placementFromWhite(const Board& board) {
   std::int32_t whiteView = 0;
   for (std::uint64_t bits = board.squares.occupied(); bits != 0; bits &= bits - 1) {
     const auto sq = static_cast<SquareCode>(std::countr_zero(bits));
     whiteView += placementTable.score[board.squares.cells[sq] - 1U][sq];
   }
+  return whiteView;
+}
+
+// Material, placement and doubled pawns for `colour`, given the placement sum from White's side.
+std::int32_t boardTerms(Colour colour, const Board& board, std::int32_t whiteView) {
   const std::int32_t material = colour == Colour::White ? whiteView : -whiteView;
-  return material + doubledPawnPenalty(colour, board) - doubledPawnPenalty(toggle(colour), board) +
+  return material + doubledPawnPenalty(colour, board) - doubledPawnPenalty(toggle(colour), board);
+}
+
+// `evaluatePosition` of the position after `move`, for the side making it, given the placement
+// sum of the position before it. A move changes only the squares it empties, fills or
+// recolours (its own two, and a rook's or a passed pawn's), so the new sum is the old one
+// corrected on those squares. The new state is built only when the side to move then stands in
+// check and its replies must be looked at.
+std::int32_t evaluateMove(const State& state, Move move, std::int32_t parentWhiteView) {
+  const Board& before = state.getBoard;
+  Board board = before;
+  applyMoveToBoard(board, state.turn, move, lastMove(state));
+  std::uint64_t changed = (before.squares.byColour[0] ^ board.squares.byColour[0]) |
+                          (before.squares.byColour[1] ^ board.squares.byColour[1]);
+  if (inBoard(move.to)) changed |= std::uint64_t{1} << squareCode(move.to);
+  std::int32_t whiteView = parentWhiteView;
+  for (; changed != 0; changed &= changed - 1) {
+    const auto sq = static_cast<SquareCode>(std::countr_zero(changed));
+    if (const std::uint8_t cell = before.squares.cells[sq]; cell != 0) {
+      whiteView -= placementTable.score[cell - 1U][sq];
+    }
+    if (const std::uint8_t cell = board.squares.cells[sq]; cell != 0) {
+      whiteView += placementTable.score[cell - 1U][sq];
+    }
+  }
+  const std::int32_t terms = boardTerms(state.turn, board, whiteView);
+  if (!kingAttacked(board, toggle(state.turn))) return terms;
+  return terms + (hasLegalMove(makeMove(state, move)) ? 50 : 100000000);
+}
+
+}  // namespace
+
+std::int32_t evaluatePosition(Colour colour, const State& state) {
+  return boardTerms(colour, state.getBoard, placementFromWhite(state.getBoard)) +
          checkAdjustment(state);
 }
 
@@ -152,12 +192,13 @@ void sortByEvaluation(const State& state, const MoveList& moves, MoveList& out,
                       SearchStats* stats) {
   // Ordering happens at every interior node, so the keys live on the stack, not the heap.
   std::array<KeyedMove, MoveList::capacity> keyed;
+  const std::int32_t whiteView = placementFromWhite(state.getBoard);
   for (std::size_t i = 0; i < moves.size(); ++i) {
     if (stats != nullptr) {
       ++stats->makeMoveCalls;
       ++stats->evaluateCalls;
     }
-    keyed[i] = {evaluatePosition(state.turn, makeMove(state, moves[i])), moves[i]};
+    keyed[i] = {evaluateMove(state, moves[i], whiteView), moves[i]};
   }
   std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(moves.size()),
             [](const KeyedMove& a, const KeyedMove& b) {
@@ -187,15 +228,16 @@ struct Best {
 
 Best nodeValue(Bound bound, std::int32_t depth, const State& state, SearchStats* stats);
 
-// The score of `move` in a node of `depth` plies whose best score so far is `best`.
+// The score of `move` in a node of `depth` plies whose best score so far is `best`; at depth 1
+// `whiteView` is the placement sum of the node's position.
 std::int32_t scoreMove(std::int32_t depth, const State& state, Move move, Best best,
-                       SearchStats* stats) {
+                       std::int32_t whiteView, SearchStats* stats) {
   if (stats != nullptr) ++stats->makeMoveCalls;
-  const State child = makeMove(state, move);
   if (depth == 1) {
     if (stats != nullptr) ++stats->evaluateCalls;
-    return evaluatePosition(state.turn, child);
+    return evaluateMove(state, move, whiteView);
   }
+  const State child = makeMove(state, move);
   const Bound childBound = best.found ? Bound{true, negated(best.score)} : unlimited;
   const Best reply = nodeValue(childBound, depth - 1, child, stats);
   if (!reply.found) return inCheck(child, child.turn) ? depth * 10000000 : 0;  // mate or stalemate
@@ -222,8 +264,9 @@ Best nodeValue(Bound bound, std::int32_t depth, const State& state, SearchStats*
   MoveList moves;
   candidateMoves(depth, state, moves, stats);
   Best best{false, 0};
+  const std::int32_t whiteView = depth == 1 ? placementFromWhite(state.getBoard) : 0;
   for (const Move& move : moves) {
-    const std::int32_t score = scoreMove(depth, state, move, best, stats);
+    const std::int32_t score = scoreMove(depth, state, move, best, whiteView, stats);
     if (bound.limited && score >= bound.below) return Best{true, score};
     if (!best.found || score > best.score) best = Best{true, score};
   }
@@ -247,9 +290,10 @@ ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& stat
     candidateMoves(depth, state, candidates, stats);
   }
   ScoredMoveList acc;
+  const std::int32_t whiteView = depth == 1 ? placementFromWhite(state.getBoard) : 0;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     const Best best = acc.empty() ? Best{false, 0} : Best{true, acc[0].score.value};
-    const Score score = Number(scoreMove(depth, state, candidates[i], best, stats));
+    const Score score = Number(scoreMove(depth, state, candidates[i], best, whiteView, stats));
     if (score < bound) {
       insertScoredMove(candidates[i], score, acc);
       continue;

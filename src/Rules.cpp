@@ -444,9 +444,13 @@ bool slowGivenColourIsAttackingTheSquare(const Board& board, Colour colour, Loca
   return attackedSquareBySquare(board, colour, square, false);
 }
 
+bool kingAttacked(const Board& board, Colour colour) {
+  const Location king = findKing(board, colour);
+  return attackedOnBoard(board, toggle(colour), squareCode(king));
+}
+
 bool inCheck(const State& state, Colour colour) {
-  const Location king = findKing(state.getBoard, colour);
-  return attackedOnBoard(state.getBoard, toggle(colour), squareCode(king));
+  return kingAttacked(state.getBoard, colour);
 }
 
 bool moveResultsInOwnCheck(const State& state, Move move) {

@@ -59,6 +59,8 @@ class MoveList {
                                                        Location square);
 // Whether the king of `colour` is attacked by the other colour.
 [[nodiscard]] bool inCheck(const State& state, Colour colour);
+// The same question asked of a board.
+[[nodiscard]] bool kingAttacked(const Board& board, Colour colour);
 // Whether the mover's king is attacked after `move`.
 [[nodiscard]] bool moveResultsInOwnCheck(const State& state, Move move);
 

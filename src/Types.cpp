@@ -157,10 +157,34 @@ void movePieceInPlace(Board& board, SquareCode from, SquareCode to) {
   const std::uint8_t cell = board.squares.cells[from];
   if (cell == 0) fatalError("movePiece called on empty square");
   const auto piece = static_cast<PieceCode>(cell - 1);
+  // What `to` holds once the piece has left `from`.
+  const std::uint8_t captured = from == to ? 0 : board.squares.cells[to];
+  if (captured == cell) {
+    // Onto a square held by the same piece: removing `from` and then placing the piece on `to`
+    // again leaves its list one shorter, which the general path does.
+    board.squares.cells[from] = 0;
+    board.squares.byColour[colourOfCell(cell)] &= ~bitOf(from);
+    removeFirstInPlace(board.index, piece, from);
+    setSquareInPlace(board, to, piece);
+    return;
+  }
+  // Removing the first `from` of the piece's list and putting `to` in front keeps the list's
+  // length, so it is one shift inside the piece's own stretch of the pool.
+  SquareCode* first = board.index.pool.data() + board.index.start[piece];
+  SquareCode* last = board.index.pool.data() + board.index.start[piece + 1];
+  SquareCode* at = std::find(first, last, from);
+  if (at == last) fatalError("primRemovePiece for non-existent piece?");
+  std::copy_backward(first, at, at + 1);
+  *first = to;
+  board.index.present = static_cast<std::uint16_t>(board.index.present | (1U << piece));
   board.squares.cells[from] = 0;
   board.squares.byColour[colourOfCell(cell)] &= ~bitOf(from);
-  removeFirstInPlace(board.index, piece, from);
-  setSquareInPlace(board, to, piece);
+  if (captured != 0) {
+    board.squares.byColour[colourOfCell(captured)] &= ~bitOf(to);
+    removeFirstInPlace(board.index, static_cast<PieceCode>(captured - 1), to);
+  }
+  board.squares.cells[to] = cell;
+  board.squares.byColour[colourOfCell(cell)] |= bitOf(to);
 }
 
 }  // namespace boardstore
@@ -369,7 +393,9 @@ History History::with(Move move) const {
   return spilled(&move);
 }
 
-History History::settled() const { return recentCount_ == 0 ? *this : spilled(nullptr); }
+History History::settled() const {
+  return recentCount_ == 0 ? *this : spilled(nullptr);
+}
 
 History History::spilled(const Move* extra) const {
   auto* node = new Node{1, {}};
