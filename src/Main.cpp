@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "AI.h"
@@ -61,6 +62,10 @@ int runEngine(std::istream& in, std::ostream& out, std::ostream& err) {
     return 0;
   } catch (const FatalError& e) {
     err << "quenlor: " << e.what() << "\n" << std::flush;
+    return 1;
+  } catch (const std::bad_alloc&) {
+    // A line too long to hold: still an orderly stop, not an abort.
+    err << "quenlor: out of memory\n" << std::flush;
     return 1;
   }
 }

@@ -3,19 +3,23 @@
 namespace quenlor {
 
 Parser<char> item() {
-  return Parser<char>([](std::string_view input) {
-    if (input.empty()) return ParseResults<char>{};
-    return ParseResults<char>{{input.front(), input.substr(1)}};
-  });
+  return sat([](char) { return true; });
 }
 
 Parser<char> sat(std::function<bool(char)> predicate) {
+  // The predicate is a pure test of one character, so it is tabulated once over all 256 bytes.
+  CharClass accepted{};
+  for (int byte = 0; byte < 256; ++byte) {
+    accepted[static_cast<std::size_t>(byte)] = predicate(static_cast<char>(byte));
+  }
   return Parser<char>(
-      [predicate](std::string_view input) {
-        if (input.empty() || !predicate(input.front())) return ParseResults<char>{};
+      [accepted](std::string_view input) {
+        if (input.empty() || !accepted[static_cast<unsigned char>(input.front())]) {
+          return ParseResults<char>{};
+        }
         return ParseResults<char>{{input.front(), input.substr(1)}};
       },
-      predicate);
+      accepted);
 }
 
 Parser<char> charP(char c) {

@@ -3,6 +3,7 @@
 // remaining input (a view into a text the caller keeps alive) to the ordered list of its
 // (value, rest) results; an empty list is failure. Uses only the standard library.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,6 +24,9 @@ struct Unit {
   bool operator==(const Unit&) const = default;
 };
 
+// The set of characters a one-character parser accepts, as a table over the 256 byte values.
+using CharClass = std::array<bool, 256>;
+
 template <typename T>
 class Parser {
  public:
@@ -32,20 +36,18 @@ class Parser {
   explicit Parser(Function f) : function_(std::make_shared<const Function>(std::move(f))) {}
   // A one-character parser that also carries its character class, so that repetitions of it
   // can scan a run of characters in one tight loop.
-  Parser(Function f, std::function<bool(char)> charClass)
+  Parser(Function f, const CharClass& charClass)
       : function_(std::make_shared<const Function>(std::move(f))),
-        charClass_(std::make_shared<const std::function<bool(char)>>(std::move(charClass))) {}
+        charClass_(std::make_shared<const CharClass>(charClass)) {}
 
   [[nodiscard]] ParseResults<T> operator()(std::string_view input) const {
     return (*function_)(input);
   }
-  [[nodiscard]] const std::function<bool(char)>* charClass() const noexcept {
-    return charClass_.get();
-  }
+  [[nodiscard]] const CharClass* charClass() const noexcept { return charClass_.get(); }
 
  private:
   std::shared_ptr<const Function> function_;
-  std::shared_ptr<const std::function<bool(char)>> charClass_;
+  std::shared_ptr<const CharClass> charClass_;
 };
 
 //=== Core operations ===//
@@ -58,7 +60,9 @@ template <typename T>
 // One result, the value, consuming nothing.
 template <typename T>
 [[nodiscard]] Parser<T> returnP(T value) {
-  return Parser<T>([value](std::string_view input) { return ParseResults<T>{{value, input}}; });
+  return Parser<T>([value = std::move(value)](std::string_view input) {
+    return ParseResults<T>{{value, input}};
+  });
 }
 
 template <typename T>
@@ -73,7 +77,7 @@ template <typename T, typename F>
   return Parser<U>([p, f](std::string_view input) {
     ParseResults<U> out;
     for (auto& [value, rest] : p(input)) {
-      for (auto& result : f(value)(rest)) out.push_back(std::move(result));
+      for (auto& result : f(std::move(value))(rest)) out.push_back(std::move(result));
     }
     return out;
   });
@@ -134,9 +138,9 @@ std::pair<std::vector<T>, std::string_view> repeat(const Parser<T>& p, std::stri
 }
 
 // The longest prefix of characters in the class.
-inline std::size_t scanClass(const std::function<bool(char)>& charClass, std::string_view input) {
+inline std::size_t scanClass(const CharClass& charClass, std::string_view input) {
   std::size_t n = 0;
-  while (n < input.size() && charClass(input[n])) ++n;
+  while (n < input.size() && charClass[static_cast<unsigned char>(input[n])]) ++n;
   return n;
 }
 

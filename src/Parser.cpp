@@ -57,8 +57,22 @@ std::string showStringLiteral(std::string_view text) {
   // digit, or \SO before H (which would read as \SOH); "\&" then separates them.
   bool afterNumericEscape = false;
   bool afterSO = false;
-  for (const char ch : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
     const auto byte = static_cast<unsigned char>(ch);
+    // A run of plain printable characters goes in whole.
+    if (byte >= 32 && byte <= 126 && byte != '"' && byte != '\\' && !afterNumericEscape &&
+        !afterSO) {
+      std::size_t end = i + 1;
+      while (end < text.size()) {
+        const auto next = static_cast<unsigned char>(text[end]);
+        if (next < 32 || next > 126 || next == '"' || next == '\\') break;
+        ++end;
+      }
+      out.append(text.substr(i, end - i));
+      i = end - 1;
+      continue;
+    }
     if ((afterNumericEscape && byte >= '0' && byte <= '9') || (afterSO && byte == 'H'))
       out += "\\&";
     afterNumericEscape = false;

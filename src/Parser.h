@@ -43,17 +43,22 @@ namespace quenlor {
 // "Couldn't parse any of the input" (no result) or "Parse error: " and the results list.
 template <typename T>
 [[nodiscard]] T parseWhole(const Parser<T>& p, std::string_view text) {
-  const ParseResults<T> results = p(text);
+  ParseResults<T> results = p(text);
   if (results.empty()) fatalError("Couldn't parse any of the input");
   if (results.size() > 1 || !results.front().second.empty()) {
     std::string message = "Parse error: [";
     for (std::size_t i = 0; i < results.size(); ++i) {
-      if (i > 0) message += ",";
-      message += "(" + display(results[i].first) + "," + showStringLiteral(results[i].second) + ")";
+      if (i > 0) message += ',';
+      message += '(';
+      message += display(results[i].first);
+      message += ',';
+      message += showStringLiteral(results[i].second);
+      message += ')';
     }
-    fatalError(message + "]");
+    message += ']';
+    fatalError(message);
   }
-  return results.front().first;
+  return std::move(results.front().first);
 }
 
 // Whether both squares of a move are on the board.

@@ -29,8 +29,8 @@ Parser<WinboardCommand> parseWinboardCommand() {
         then(symbol("protover"),
              bind(integer(), [](std::int32_t n) { return returnP(WinboardCommand(Protover{n})); }));
     const Parser<WinboardCommand> quit = then(symbol("quit"), returnP(WinboardCommand(Quit{})));
-    const Parser<WinboardCommand> unknown = bind(many(item()), [](const std::string& line) {
-      return returnP(WinboardCommand(Unknown{line}));
+    const Parser<WinboardCommand> unknown = bind(many(item()), [](std::string line) {
+      return returnP(WinboardCommand(Unknown{std::move(line)}));
     });
     return orElse(orElse(orElse(userMove, protover), quit), unknown);
   }();
