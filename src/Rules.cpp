@@ -154,20 +154,21 @@ bool attackedOnBoard(const Board& board, Colour c, SquareCode sq) {
   return false;
 }
 
-// The square-by-square attack test for any square, on the board or off it. A ray runs from the
-// square to the last row or column number of its direction; off-board squares on it read as
-// empty, so only its on-board stretch is walked (a contiguous range of steps). Arithmetic is in
-// 64 bits, since a square off the board may hold any 32-bit numbers.
-bool attackedSquareBySquare(const Board& board, Colour c, Location square,
-                            bool kingOnSquareCounts) {
-  const std::int64_t r = square.row;
-  const std::int64_t col = square.column;
-  auto at = [&](std::int64_t row, std::int64_t column) -> std::uint8_t {
-    if (row < 1 || row > 8 || column < 1 || column > 8) return 0;
-    return board.squares.cells[codeAt(static_cast<int>(row), static_cast<int>(column))];
-  };
-  // Steps k with the coordinate x + k·step on its enumeration and on the board.
-  auto stepRange = [](std::int64_t x, int step, std::int64_t& low, std::int64_t& high) {
+// The content of a square given by any coordinates: off-board squares read as empty.
+std::uint8_t cellAt(const Board& board, std::int64_t row, std::int64_t column) {
+  if (row < 1 || row > 8 || column < 1 || column > 8) return 0;
+  return board.squares.cells[codeAt(static_cast<int>(row), static_cast<int>(column))];
+}
+
+// The cell of the first occupied square along a ray (0 when there is none). The ray runs from
+// the square, exclusive, to the last row or column number of its direction (1 or 8); for a
+// square off the board, its off-board squares read as empty, so only the on-board stretch (a
+// contiguous range of steps) is walked. Arithmetic is in 64 bits, since a square off the board
+// may hold any 32-bit numbers.
+std::uint8_t firstCellInLine(const Board& board, Location square, int rowStep, int columnStep) {
+  std::int64_t low = 1;
+  std::int64_t high = INT64_MAX;
+  auto limit = [&](std::int64_t x, int step) {
     if (step == 0) {
       if (x < 1 || x > 8) high = 0;
     } else if (step > 0) {
@@ -178,19 +179,24 @@ bool attackedSquareBySquare(const Board& board, Colour c, Location square,
       high = std::min(high, x - 1);
     }
   };
-  auto firstInLine = [&](Offset d) -> std::uint8_t {
-    std::int64_t low = 1;
-    std::int64_t high = 8;  // a ray never has more than 8 on-board squares after the first step
-    std::int64_t boundHigh = INT64_MAX;
-    stepRange(r, d.dr, low, boundHigh);
-    stepRange(col, d.dc, low, boundHigh);
-    // `boundHigh` now ends the ray; the on-board stretch starts at `low`.
-    high = std::min(boundHigh, low + 7);
-    for (std::int64_t k = low; k <= high; ++k) {
-      if (const std::uint8_t cell = at(r + k * d.dr, col + k * d.dc); cell != 0) return cell;
-    }
-    return 0;
-  };
+  limit(square.row, rowStep);
+  limit(square.column, columnStep);
+  high = std::min(high, low + 7);  // at most eight on-board squares
+  for (std::int64_t k = low; k <= high; ++k) {
+    const std::uint8_t cell =
+        cellAt(board, square.row + k * rowStep, square.column + k * columnStep);
+    if (cell != 0) return cell;
+  }
+  return 0;
+}
+
+// The square-by-square attack test for any square, on the board or off it.
+bool attackedSquareBySquare(const Board& board, Colour c, Location square,
+                            bool kingOnSquareCounts) {
+  const std::int64_t r = square.row;
+  const std::int64_t col = square.column;
+  auto at = [&](std::int64_t row, std::int64_t column) { return cellAt(board, row, column); };
+  auto firstInLine = [&](Offset d) { return firstCellInLine(board, square, d.dr, d.dc); };
   const std::uint8_t queen = cellOf({c, PieceType::Queen});
   for (const Offset& d : diagonalDirections) {
     const std::uint8_t cell = firstInLine(d);
@@ -435,6 +441,14 @@ void forEachLegalMove(const State& state, Visit&& visit) {
 }
 
 }  // namespace
+
+std::optional<Piece> nextPieceInLine(const Board& board, Location square, int rowStep,
+                                     int columnStep) {
+  if (rowStep == 0 && columnStep == 0) fatalError("nextPieceInLine called without a direction");
+  const std::uint8_t cell = firstCellInLine(board, square, rowStep, columnStep);
+  if (cell == 0) return std::nullopt;
+  return pieceOfCode(static_cast<PieceCode>(cell - 1));
+}
 
 bool givenColourIsAttackingTheSquare(const Board& board, Colour colour, Location square) {
   return attacked(board, colour, square);

@@ -50,6 +50,11 @@ class MoveList {
 
 //=== Attacks and check ===//
 
+// The first piece met walking from `square` (exclusive) in the direction (rowStep, columnStep),
+// each step -1, 0 or +1, up to the board's edge; nothing when every square is empty.
+[[nodiscard]] std::optional<Piece> nextPieceInLine(const Board& board, Location square, int rowStep,
+                                                   int columnStep);
+
 // Whether some piece of `colour` attacks `square` (a king of `colour` on the square counts).
 [[nodiscard]] bool givenColourIsAttackingTheSquare(const Board& board, Colour colour,
                                                    Location square);
