@@ -108,8 +108,10 @@ void requireMoveOnBoard(Move move) {
 State openWith(std::string_view text) {
   std::vector<Move> moves;
   std::size_t i = 0;
+  // The same white space as the command parser's, the no-break space included.
   auto isWhite = [](char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' ||
+           static_cast<unsigned char>(c) == 0xA0;
   };
   while (i < text.size()) {
     while (i < text.size() && isWhite(text[i])) ++i;

@@ -3,14 +3,14 @@
 // and running the built programs as subprocesses.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "Fen.h"
 #include "Types.h"
@@ -25,7 +25,9 @@ inline State fen(const std::string& text) {
   return *state;
 }
 
-inline std::filesystem::path sharedDir() { return QUENLOR_SHARED_DIR; }
+inline std::filesystem::path sharedDir() {
+  return QUENLOR_SHARED_DIR;
+}
 
 inline std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -50,8 +52,9 @@ inline RunResult runProgram(const std::string& program, const std::string& input
     std::ofstream in(dir / "in", std::ios::binary);
     in << input;
   }
-  const std::string command = prefix + " '" + program + "' " + args + " < '" + (dir / "in").string() +
-                              "' > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
+  const std::string command = prefix + " '" + program + "' " + args + " < '" +
+                              (dir / "in").string() + "' > '" + (dir / "out").string() + "' 2> '" +
+                              (dir / "err").string() + "'";
   const int raw = std::system(command.c_str());
   RunResult result;
   result.out = readFile(dir / "out");
