@@ -205,7 +205,7 @@ const std::vector<MoveCase> moveCases{
   {"PromotionTakesOnA8", "r3k2r/1P6/8/8/8/8/8/4K3 w kq -", {"b7a8q"}, "Q3k2r/8/8/8/8/8/8/4K3", "k"},
   {"PromotionTakesOnH8", "r3k2r/6P1/8/8/8/8/8/4K3 w kq -", {"g7h8n"}, "r3k2N/8/8/8/8/8/8/4K3", "q"},
   {"BlackPromotionTakesOnA1", "4k3/8/8/8/8/8/1p6/R3K2R b KQ -", {"b2a1q"}, "4k3/8/8/8/8/8/8/q3K2R", "K"},
-  {"OwnCornerLeavesOpponentRights", "4k3/8/8/8/8/8/R7/4K3 w kq -", {"a2a1"}, "4k3/8/8/8/8/8/8/R3K3", "kq"},
+  {"OwnCornerLeavesAllRights", "4k3/8/8/8/8/8/R7/4K2R w Kkq -", {"a2a1"}, "4k3/8/8/8/8/8/8/R3K2R", "Kkq"},
   {"KingSquareIsNoCorner", "r3k2r/8/8/8/8/8/8/R3K2R w KQkq -", {"e1e8"}, "r3K2r/8/8/8/8/8/8/R6R", "kq"},
   {"PromotionElsewhereKeepsRights", "r3k2r/3P4/8/8/8/8/8/R3K2R w KQkq -", {"d7d8q"},
    "r2Qk2r/8/8/8/8/8/8/R3K2R", "KQkq"},

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -13,6 +14,25 @@
 
 #include "TestSupport.h"
 #include "Types.h"
+
+namespace quenlor {
+
+// Boards in test failures: the picture and every piece's list.
+inline void PrintTo(const Board& board, std::ostream* os) {
+  *os << "\n" << niceShowBoard(board);
+  for (const Piece piece : allPieces) {
+    *os << niceShowPiece(piece) << ":";
+    for (const Location loc : findGivenPiece(board, piece).toVector())
+      *os << " " << showLocation(loc);
+    *os << (board.index.hasEntry(pieceCode(piece)) ? "" : " (no entry)") << "\n";
+  }
+}
+
+inline void PrintTo(const Location& loc, std::ostream* os) {
+  *os << showLocation(loc);
+}
+
+}  // namespace quenlor
 
 namespace quenlor::test {
 

@@ -180,6 +180,8 @@ TEST(Castling, SquareHelpers) {
   EXPECT_EQ(inBetweenSquares({1, 5}, {1, 1}), (std::vector<Location>{{1, 2}, {1, 3}, {1, 4}}));
   EXPECT_EQ(kingInbetweenSquares({8, 5}, {8, 7}), (std::array<Location, 2>{{{8, 5}, {8, 6}}}));
   EXPECT_EQ(kingInbetweenSquares({1, 5}, {1, 3}), (std::array<Location, 2>{{{1, 5}, {1, 4}}}));
+  EXPECT_EQ(kingInbetweenSquares({1, -3}, {1, 0}), (std::array<Location, 2>{{{1, -3}, {1, -2}}}));
+  EXPECT_TRUE(inBetweenSquares({3, 4}, {3, 5}).empty());
   EXPECT_EQ(test::fatalMessage([] {
               (void)inBetweenSquares({8, 5}, {1, 8});
             }),
@@ -202,6 +204,11 @@ TEST(EnPassant, OnlyRightAfterTheDoubleStep) {
   EXPECT_EQ(movesOf(singleSteps, "e5"), "e5e6");
   // Black captures the same way, towards larger rows.
   EXPECT_EQ(movesOf(fen("4k3/8/8/8/3Pp3/8/8/4K3 b - d3"), "e4"), "e4e3 e4d3");
+  // A double step applied over an occupied square: the capture of the piece there and the
+  // en-passant move are both generated, and the latter takes both pieces.
+  const State jumped = fen("4k3/8/3n4/3pP3/8/8/8/4K3 w - d6");
+  EXPECT_EQ(movesOf(jumped, "e5"), "e5e6 e5d6 e5d6");
+  EXPECT_EQ(test::placement(makeMove(jumped, mv("e5d6")).getBoard), "4k3/8/3P4/8/8/8/8/4K3");
 }
 
 TEST(EnPassant, CaptureThatExposesTheKingIsNotLegal) {
@@ -259,6 +266,17 @@ TEST(LegalMoves, CheckmateAndStalemateLeaveNoMove) {
   EXPECT_EQ(legal(fen("4k3/8/8/8/8/8/3q4/R3K3 w - -")), "e1d2 e1f1");
   EXPECT_EQ(legal(fen("4k3/8/8/8/3B4/8/8/r3K3 w - -")), "d4a1 e1d2 e1e2 e1f2");
   EXPECT_EQ(legal(fen("4k3/8/8/8/8/5B2/8/r3K3 w - -")), "f3d1 e1d2 e1e2 e1f2");
+}
+
+TEST(LegalMoves, SidesWithoutPiecesOrKing) {
+  EXPECT_EQ(legal(fen("8/8/8/8/8/8/8/4K3 b - -")), "");
+  // Pieces without moves need no king; a move to test needs the mover's king.
+  EXPECT_EQ(legal(fen("P7/8/8/8/8/8/8/4k3 w - -")), "");
+  // The first move tested is a2a3: the message shows the board after it.
+  const std::string empty = "........\n";
+  EXPECT_EQ(test::fatalMessage([] { (void)legalMoves(fen("4k3/8/8/8/8/8/P7/8 w - -")); }),
+            "findKing found kings at []\nin the board\n....k...\n" + empty + empty + empty + empty +
+                "P.......\n" + empty + empty);
 }
 
 TEST(LegalMoves, EveryReferenceMoveIsLegalAndMatesHaveNone) {

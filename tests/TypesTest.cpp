@@ -363,6 +363,18 @@ TEST(BoardStore, SetSquareOfThePieceAlreadyThereChangesNothing) {
   EXPECT_EQ(locs(again, WR), (std::vector<Location>{{8, 1}, {5, 5}, {8, 8}}));
 }
 
+TEST(BoardStore, BoardsCompareByWhatTheyHold) {
+  // Boards are values: the same squares with the same list orders compare equal, however
+  // they were reached.
+  const Board base = initBoard({{{8, 1}, WR}, {{8, 8}, WR}});
+  EXPECT_EQ(emptySquare({4, 4}, setSquare({4, 4}, WR, base)), base);
+  EXPECT_EQ(movePiece({4, 4}, {8, 8}, movePiece({8, 8}, {4, 4}, base)),
+            initBoard({{{8, 1}, WR}, {{8, 8}, WR}}));
+  EXPECT_EQ(emptySquare({4, 4}, setSquare({4, 4}, BN, base)), base);
+  // Different list orders are different boards.
+  EXPECT_NE(movePiece({8, 8}, {8, 8}, base), base);
+}
+
 TEST(BoardStore, MovePieceMovesCapturesAndReorders) {
   const Board base =
       initBoard({{{8, 1}, WR}, {{5, 5}, WR}, {{8, 8}, WR}, {{1, 1}, BN}, {{2, 2}, WN}});
