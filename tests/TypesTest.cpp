@@ -206,9 +206,19 @@ TEST(Letters, PiecesColoursAndTypes) {
 //=== Renderings ===//
 
 TEST(Rendering, LocationsAndMovesInCoordinateNotation) {
-  const std::vector<std::pair<Location, std::string>> squares{{{7, 5}, "e2"}, {{5, 5}, "e4"},
-                                                              {{1, 1}, "a8"}, {{8, 8}, "h1"},
-                                                              {{8, 1}, "a1"}, {{1, 8}, "h8"}};
+  const std::vector<std::pair<Location, std::string>> squares{
+      {{7, 5}, "e2"},
+      {{5, 5}, "e4"},
+      {{1, 1}, "a8"},
+      {{8, 8}, "h1"},
+      {{8, 1}, "a1"},
+      {{1, 8}, "h8"},
+      // Off the board the same arithmetic holds: file letter 96 + column, rank 9 − row.
+      {{9, 1}, "a0"},
+      {{0, 8}, "h9"},
+      {{10, 2}, "b-1"},
+      {{4, 9}, "i5"},
+      {{4, 0}, "`5"}};
   for (const auto& [loc, text] : squares) EXPECT_EQ(niceShowLocation(loc), text);
 
   const std::vector<std::pair<Move, std::string>> moves{
