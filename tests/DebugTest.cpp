@@ -99,30 +99,6 @@ TEST(BoardIntegrity, EveryKindOfDisagreementIsFound) {
   }
 }
 
-TEST(BoardIntegrity, HoldsAfterEveryKindOfMove) {
-  struct Line {
-    const char* fen;
-    std::vector<const char*> moves;
-  };
-  const std::vector<Line> lines{
-      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
-       {"e2e4", "d7d5", "e4d5", "g8f6", "f1b5", "c7c6", "d5c6", "d8d2", "b1d2", "b7c6", "c6c5"}},
-      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq -", {"e1g1", "e8c8", "f1f8", "d8f8"}},
-      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq -", {"e1c1", "e8g8"}},
-      {"4k3/3p4/8/4P3/8/8/8/4K3 b - -", {"d7d5", "e5d6"}},
-      {"4k3/8/8/8/5pP1/8/8/4K3 b - g3", {"f4g3"}},
-      {"1r2k3/P7/8/8/8/8/1p6/4K2R w K -", {"a7b8q", "b2b1r", "b8b1", "e8d7"}},
-      {"4k3/8/8/8/8/8/8/4K3 w - -", {"a7a8n", "h2h1b"}},
-  };
-  for (const Line& line : lines) {
-    State s = test::fen(line.fen);
-    for (const char* m : line.moves) {
-      s = makeMove(s, mv(m));
-      EXPECT_EQ(boardIntegrityProblems(s), std::nullopt) << line.fen << " after " << m;
-    }
-  }
-}
-
 TEST(DebugLog, HooksDoNothingAndLeaveNoFile) {
   EXPECT_STREQ(logFile, "quenlor.debug");
   const std::filesystem::path before = std::filesystem::current_path();
