@@ -83,6 +83,8 @@ void removeFirstInPlace(PieceLocationMap& index, PieceCode piece, SquareCode sq)
   while (at < last && index.pool[at] != sq) ++at;
   if (at == last) fatalError("primRemovePiece for non-existent piece?");
   std::memmove(index.pool.data() + at, index.pool.data() + at + 1, index.start[12] - at - 1U);
+  // Places past the end stay zero, so that equal boards are equal byte for byte.
+  index.pool[index.start[12] - 1U] = 0;
   for (std::size_t k = piece + 1U; k < index.start.size(); ++k) --index.start[k];
   index.present = static_cast<std::uint16_t>(index.present | (1U << piece));
 }
@@ -242,7 +244,9 @@ Board setSquare(Location loc, Piece piece, const Board& board) {
 }
 
 Board movePiece(Location from, Location to, const Board& board) {
-  if (!isOnBoard(from)) fatalError("movePiece called on empty square");
+  if (!isOnBoard(from) || board.squares.cells[squareCode(from)] == 0) {
+    fatalError("movePiece called on empty square");
+  }
   if (!isOnBoard(to)) offBoardUpdate("movePiece", to);
   Board out = board;
   boardstore::movePieceInPlace(out, squareCode(from), squareCode(to));
