@@ -17,6 +17,8 @@ usage: scripts/match.sh [options]
   -q, --quenlor CMD    Quenlor's command (default: build/release/quenlor, else quenlor on PATH)
   -o, --opponent CMD   the opponent's xboard engine command (default: fairymax)
       --uci            the opponent speaks UCI: run it through the polyglot adapter
+      --uci-option N=V set a UCI option of the opponent (with --uci; may be repeated),
+                       e.g. "Skill Level=5"
   -d, --depth N        the opponent's search depth, sent as "sd N" (default 2; 0: not sent)
   -m, --max-moves N    adjudicate a draw after N moves (default 150)
   -s, --stall SECONDS  watchdog: a game with no engine traffic for this long is a fault
@@ -35,13 +37,14 @@ die() {
 }
 
 games=2 quenlor="" opponent=fairymax uci=0 depth=2 maxMoves=150 stall=60 out="" display=""
-screenshot=""
+screenshot="" uciOptions=()
 while [ $# -gt 0 ]; do
   case $1 in
     -n | --games) games=${2:-}; shift ;;
     -q | --quenlor) quenlor=${2:-}; shift ;;
     -o | --opponent) opponent=${2:-}; shift ;;
     --uci) uci=1 ;;
+    --uci-option) uciOptions+=("${2:-}"); shift ;;
     -d | --depth) depth=${2:-}; shift ;;
     -m | --max-moves) maxMoves=${2:-}; shift ;;
     -s | --stall) stall=${2:-}; shift ;;
@@ -82,13 +85,23 @@ if [ -z "$quenlor" ]; then
 fi
 quenlor=$(absoluteCommand "$quenlor") || exit 2
 opponent=$(absoluteCommand "$opponent") || exit 2
-if [ "$uci" = 1 ]; then
-  command -v polyglot >/dev/null || die "polyglot not found (package polyglot)"
-  opponent="polyglot -noini -ec $opponent"
-fi
 
 if [ -z "$out" ]; then out=$(mktemp -d /tmp/quenlor-match.XXXXXX)
 else mkdir -p "$out" || die "cannot create $out"; out=$(cd "$out" && pwd); fi
+if [ "$uci" = 1 ]; then
+  # polyglot reads the engine command and its UCI options from an ini file.
+  command -v polyglot >/dev/null || die "polyglot not found (package polyglot)"
+  {
+    printf '[PolyGlot]\nEngineCommand = %s\n[Engine]\n' "$opponent"
+    for option in "${uciOptions[@]}"; do
+      [[ $option == *=* ]] || die "not NAME=VALUE: '$option'"
+      printf '%s = %s\n' "${option%%=*}" "${option#*=}"
+    done
+  } >"$out/polyglot.ini"
+  opponent="polyglot $out/polyglot.ini"
+elif [ ${#uciOptions[@]} -gt 0 ]; then
+  die "--uci-option needs --uci"
+fi
 pgn="$out/games.pgn" faults="$out/faults.txt" summary="$out/summary.txt"
 rm -f "$pgn" "$faults" "$summary" "$out"/xboard-*.debug "$out"/xboard-*.log
 : >"$faults"
@@ -142,7 +155,8 @@ screenshotTaken=0
 maybeScreenshot() {
   [ -z "$screenshot" ] || [ "$screenshotTaken" = 1 ] && return
   [ "$(grep -c '<second: move ' "$1")" -ge 12 ] || return
-  DISPLAY=$display import -window root "$screenshot" && screenshotTaken=1
+  # The screen is black but for xboard's window: trimming leaves the window.
+  DISPLAY=$display import -window root -trim +repage "$screenshot" && screenshotTaken=1
 }
 
 # Plays up to $1 games in one xboard run, numbered from $2; watches xboard's debug log and ends
@@ -162,11 +176,13 @@ playBatch() {
     -checkMates true -testClaims true -materialDraws true -trivialDraws true
     -repeatsToDraw 3 -ruleMoves 50 -adjudicateDrawMoves "$maxMoves"
     # Quiet and unattended: no popups, no sounds, nothing saved on exit.
-    -xexit -xpopup -soundProgram "" -saveSettingsOnExit false -matchPause 500
+    -xexit -xpopup -soundProgram "" -startupMessage "" -saveSettingsOnExit false
+    -matchPause 500
     -debug -nameOfDebugFile "$debug" -sgf "$pgn"
   )
   [ "$depth" -gt 0 ] && options+=(-depth "$depth")
-  (cd "$out" && HOME="$out/home" DISPLAY=$display exec xboard "${options[@]}") </dev/null >"$log" 2>&1 &
+  (cd "$out" && HOME="$out/home" DISPLAY=$display exec xboard "${options[@]}") \
+    </dev/null >"$log" 2>&1 &
   xboardPid=$!
   while kill -0 "$xboardPid" 2>/dev/null; do
     sleep 1
@@ -205,11 +221,13 @@ playBatch() {
   xboardPid=""
   after=$(countGames)
   batchPlayed=$((after - before))
-  if [ "$status" -ne 0 ] || [ "$batchPlayed" -ne "$count" ]; then
+  if [ "$batchPlayed" -lt "$count" ]; then
     echo "$((firstGame + batchPlayed)) xboard ended with status $status after $batchPlayed" \
       "of $count games: $(tail -n 2 "$log" | tr '\n' ' ')" >>"$faults"
     batchPlayed=$((batchPlayed + 1))
     placeholderGame "xboard ended before this game was saved"
+  elif [ "$status" -ne 0 ]; then
+    echo "$((firstGame + count - 1)) xboard ended with status $status" >>"$faults"
   fi
 }
 
@@ -233,6 +251,11 @@ for firstGame in "${batches[@]}"; do
   awk -v first="$firstGame" -f "$here/match/protocol-check.awk" "$debug" >>"$out/protocol.txt"
 done
 grep '^fault ' "$out/protocol.txt" | sed 's/^fault \([0-9]*\) /\1 protocol: /' >>"$faults"
+# xboard must have started a new Quenlor for every game.
+processes=$(awk '$1 == "processes" { n += $2 } END { print n + 0 }' "$out/protocol.txt")
+if [ "$processes" -ne "$played" ]; then
+  echo "$played protocol: $processes Quenlor processes for $played games" >>"$faults"
+fi
 
 {
   awk -f "$here/match/pgn-games.awk" "$pgn" 2>/dev/null >"$out/games.tsv"
