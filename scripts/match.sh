@@ -65,7 +65,10 @@ done
 export PATH="$PATH:/usr/games"
 command -v xboard >/dev/null || die "xboard not found (Debian package xboard)"
 if [ -z "$display" ]; then command -v Xvfb >/dev/null || die "Xvfb not found (package xvfb)"; fi
-if [ -n "$screenshot" ]; then command -v import >/dev/null || die "import not found (imagemagick)"; fi
+if [ -n "$screenshot" ]; then
+  command -v import >/dev/null || die "import not found (package imagemagick)"
+  command -v xdotool >/dev/null || die "xdotool not found (package xdotool)"
+fi
 
 # xboard runs the engines in its own working directory: make relative program paths absolute.
 absoluteCommand() {
@@ -155,8 +158,16 @@ screenshotTaken=0
 maybeScreenshot() {
   [ -z "$screenshot" ] || [ "$screenshotTaken" = 1 ] && return
   [ "$(grep -c '<second: move ' "$1")" -ge 12 ] || return
-  # The screen is black but for xboard's window: trimming leaves the window.
-  DISPLAY=$display import -window root -trim +repage "$screenshot" && screenshotTaken=1
+  # The board window is the one titled "<White> vs. <Black> (<score>)". Xvfb runs no window
+  # manager, so the title is drawn above the window's picture, as a title bar would show it.
+  local window title
+  window=$(DISPLAY=$display xdotool search --name ' vs\. ' | head -n 1)
+  [ -n "$window" ] || return
+  title=$(DISPLAY=$display xdotool getwindowname "$window")
+  DISPLAY=$display import -window "$window" "$out/window.png" &&
+    convert "$out/window.png" -background '#d8d8d8' -gravity north -splice 0x28 \
+      -font DejaVu-Sans -pointsize 15 -annotate +0+5 "$title" "$screenshot" &&
+      screenshotTaken=1
 }
 
 # Plays up to $1 games in one xboard run, numbered from $2; watches xboard's debug log and ends
