@@ -75,8 +75,7 @@ absoluteCommand() {
   local program=${1%% *} rest=""
   [ "$program" != "$1" ] && rest=" ${1#* }"
   case $program in
-    /*) ;;
-    */*) [ -e "$program" ] || die "no such program: $program"
+    */*) [ -f "$program" ] && [ -x "$program" ] || die "no such program: $program"
          program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")" ;;
     *) command -v "$program" >/dev/null || die "no such program: $program" ;;
   esac
