@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing need, skipping those already present.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev
-          libbenchmark-dev valgrind xboard xvfb xauth fairymax stockfish polyglot)
+          libbenchmark-dev valgrind xboard xvfb xauth fairymax stockfish polyglot procps)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

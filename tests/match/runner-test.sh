@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Plays games through scripts/match.sh and the real xboard, and checks the runner's verdict.
+#   runner-test.sh QUENLOR clean             two games against fairymax must end without a fault
+#   runner-test.sh QUENLOR illegal|exit|silent|chatter
+#                                            a faulty Quenlor must make the runner fail and name
+#                                            the fault
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+runner="$here/../../scripts/match.sh"
+quenlor=$1 mode=$2
+out=$(mktemp -d /tmp/quenlor-match-test.XXXXXX)
+trap 'rm -rf "$out"' EXIT
+
+fail() {
+  echo "FAILED ($mode): $*"
+  echo "--- runner output"
+  cat "$out/output"
+  exit 1
+}
+
+# Each faulty mode, the faults the runner must report for it.
+expected=()
+case $mode in
+  clean) games=2 engine=$quenlor ;;
+  illegal) expected=("termination: Xboard: Forfeit due to invalid move: e8e1") ;;
+  exit) expected=("watchdog: no engine traffic"
+                  "protocol: unasked output \"quenlor: end of input\""
+                  "protocol: no reply to \"usermove") ;;
+  silent) expected=("watchdog: no engine traffic" "protocol: no reply to \"usermove") ;;
+  chatter) expected=("protocol: unasked output \"tellics say unasked\" after \"usermove") ;;
+  *) echo "unknown mode $mode"; exit 2 ;;
+esac
+if [ "$mode" != clean ]; then
+  games=1 engine="$here/faulty-engine.sh $quenlor $mode 3"
+fi
+
+bash "$runner" -q "$engine" -n "$games" -d 2 -m 100 -s 10 --out "$out/match" >"$out/output" 2>&1
+status=$?
+
+if [ "$mode" = clean ]; then
+  [ "$status" -eq 0 ] || fail "runner exited with $status"
+  grep -q '^no faults$' "$out/output" || fail "no 'no faults' line"
+  played=$(awk -F'\t' '$3 == "Quenlor" && $7 == "ok"' "$out/match/games.tsv" | wc -l)
+  [ "$played" -eq "$games" ] || fail "$played sound games with Quenlor as Black, not $games"
+  # Every game is a new Quenlor process, greeted by its own handshake.
+  processes=$(awk '$1 == "processes" { n += $2 } END { print n + 0 }' "$out/match/protocol.txt")
+  [ "$processes" -eq "$games" ] || fail "$processes Quenlor processes for $games games"
+else
+  [ "$status" -eq 1 ] || fail "runner exited with $status, not 1"
+  for text in "${expected[@]}"; do
+    grep -qF "game 1: $text" "$out/output" || fail "no fault '$text' reported"
+  done
+fi
+echo "ok: $mode"
