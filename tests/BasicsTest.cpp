@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,7 @@ TEST(BoardIntegrity, EveryKindOfDisagreementIsFound) {
 }
 
 TEST(DebugLog, HooksDoNothingAndLeaveNoFile) {
+  EXPECT_STREQ(logFile, "quenlor.debug");
   const std::filesystem::path before = std::filesystem::current_path();
   char dirTemplate[] = "/tmp/quenlor-debug-XXXXXX";
   const std::filesystem::path dir = mkdtemp(dirTemplate);

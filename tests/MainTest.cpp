@@ -117,9 +117,10 @@ TEST(Main, CommandsAreAnsweredUntilQuit) {
 
 TEST(Main, OtherLinesAreSilentAndLeaveThePositionAsItWas) {
   const std::string reply = expectedReplies({"e2e4"});
-  for (const std::string line :
-       {"", "xboard", "new", "go", "force", "white", "black", "accepted usermove", "level 40 5 0",
-        "result 1-0 {White mates}", "usermove xyz", "usermove e2", "\x01\xff\x80", "x\0y"}) {
+  for (const std::string& line : std::vector<std::string>{
+           "", "xboard", "new", "go", "force", "white", "black", "accepted usermove",
+           "level 40 5 0", "result 1-0 {White mates}", "usermove xyz", "usermove e2",
+           "\x01\xff\x80", std::string("x\0y", 3)}) {
     expectTranscripts({{line + "\nusermove e2e4\nquit\n", reply + "Goodbye\n", "", 0}});
   }
 }
@@ -149,11 +150,11 @@ TEST(Main, FatalErrorsStopWithOneLineOnStandardError) {
       {"usermove e2e4\r\r\n", "",
        "quenlor: Parse error: [(UserMove (MovePiece (7,5) (5,5)),\"\\r\")]\n", 1},
       // Moves off the board are refused before they are applied, after the whole line parsed.
-      {"usermove a1a9\nquit\n",             "",                 "quenlor: Move off the board: a1a9\n", 1},
+      {"usermove a1a9\nquit\n", "", "quenlor: Move off the board: a1a9\n", 1},
       {"protover 2\nusermove e2e4\nusermove h1i1\nquit\n", features + reply,
        "quenlor: Move off the board: h1i1\n", 1},
-      {"usermove e7e9q\nquit\n",            "",                 "quenlor: Move off the board: e7e9q\n", 1},
-      {"usermove a2147483648a1\nquit\n",    "",                 "quenlor: Move off the board: a-2147483648a1\n", 1},
+      {"usermove e7e9q\nquit\n", "", "quenlor: Move off the board: e7e9q\n", 1},
+      {"usermove a2147483648a1\nquit\n", "", "quenlor: Move off the board: a-2147483648a1\n", 1},
       {"usermove a1a9 \n", "",
        "quenlor: Parse error: [(UserMove (MovePiece (8,1) (0,1)),\" \")]\n", 1},
       // A failure inside makeMove.

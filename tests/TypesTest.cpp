@@ -395,30 +395,19 @@ TEST(BoardStore, EmptySquareTakesOutTheFirstOccurrenceOnly) {
 }
 
 TEST(BoardStore, PrimitiveIndexOperations) {
-  const Board board = initBoard({});
-  const PieceLocationMap three = primModifyPLM(
-      BP,
-      [](Squares) {
-        return Squares{{3, 1}, {3, 2}, {3, 1}};
-      },
-      board.index);
+  // The change is given the current list; an index without an entry for the piece gets one.
+  const auto appending = [](Location loc) {
+    return [loc](Squares l) {
+      l.push_back(loc);
+      return l;
+    };
+  };
+  PieceLocationMap three = initBoard({}).index;
+  for (const Location loc : Squares{{3, 1}, {3, 2}, {3, 1}}) {
+    three = primModifyPLM(BP, appending(loc), three);
+  }
   EXPECT_EQ(primGetPieceLocs(three, BP).toVector(), (Squares{{3, 1}, {3, 2}, {3, 1}}));
-  // The function is given the current list.
-  const PieceLocationMap appended = primModifyPLM(
-      BP,
-      [](Squares l) {
-        l.push_back({4, 4});
-        return l;
-      },
-      three);
-  EXPECT_EQ(primGetPieceLocs(appended, BP).toVector(), (Squares{{3, 1}, {3, 2}, {3, 1}, {4, 4}}));
-  // An index without an entry for the piece gets one.
-  const PieceLocationMap created = primModifyPLM(
-      WQ,
-      [](Squares l) {
-        return l.empty() ? Squares{{6, 6}} : l;
-      },
-      PieceLocationMap{});
+  const PieceLocationMap created = primModifyPLM(WQ, appending({6, 6}), PieceLocationMap{});
   EXPECT_EQ(primGetPieceLocs(created, WQ).toVector(), (Squares{{6, 6}}));
 
   EXPECT_EQ(primGetPieceLocs(primRemovePiece(BP, {3, 1}, three), BP).toVector(),
