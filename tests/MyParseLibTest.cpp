@@ -13,33 +13,12 @@
 #include <vector>
 
 #include "MyParseLib.h"
+#include "TestSupport.h"
 
 namespace quenlor {
 namespace {
 
-// A result with its remaining text copied out, so that tables can state it directly.
-template <typename T>
-using Result = std::pair<T, std::string>;
-
-template <typename T>
-std::vector<Result<T>> results(const Parser<T>& p, std::string_view input) {
-  std::vector<Result<T>> out;
-  for (const auto& [value, rest] : papply(p, input)) {
-    // Every remaining text is a suffix of the input, as a view into it.
-    EXPECT_EQ(rest.data() + rest.size(), input.data() + input.size());
-    out.emplace_back(value, std::string(rest));
-  }
-  return out;
-}
-
-// The single result of p, or nothing when p fails; more than one result fails the test.
-template <typename T>
-std::optional<Result<T>> single(const Parser<T>& p, std::string_view input) {
-  const auto all = results(p, input);
-  EXPECT_LE(all.size(), 1U) << "input " << ::testing::PrintToString(std::string(input));
-  if (all.empty()) return std::nullopt;
-  return all.front();
-}
+using namespace test;
 
 using IntOp = std::function<std::int32_t(std::int32_t, std::int32_t)>;
 
@@ -49,6 +28,9 @@ Parser<IntOp> opParser(char c, IntOp f) {
 
 const IntOp subtract = [](std::int32_t a, std::int32_t b) { return a - b; };
 const IntOp add = [](std::int32_t a, std::int32_t b) { return a + b; };
+
+constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
 
 //=== Core operations ===//
 
@@ -99,16 +81,14 @@ TEST(MyParseLib, OrElseTakesTheFirstResultOfTheFirstParserThatSucceeds) {
   // +++(mzero, p) is p restricted to its first result.
   EXPECT_EQ(results(orElse(mzero<int>(), several), "x"), (std::vector<Result<int>>{{1, "x"}}));
   EXPECT_EQ(results(orElse(several, returnP(9)), "x"), (std::vector<Result<int>>{{1, "x"}}));
-  EXPECT_EQ(results(orElse(mzero<int>(), returnP(9)), "x"), (std::vector<Result<int>>{{9, "x"}}));
   EXPECT_TRUE(results(orElse(mzero<int>(), mzero<int>()), "x").empty());
   // A first parser that succeeds without consuming still wins over one that consumes.
   EXPECT_EQ(results(orElse(stringP(""), stringP("ab")), "abc"),
             (std::vector<Result<std::string>>{{"", "abc"}}));
   EXPECT_EQ(results(orElse(stringP("x"), stringP("ab")), "abc"),
             (std::vector<Result<std::string>>{{"ab", "c"}}));
-}
 
-TEST(MyParseLib, OrElseDoesNotRunTheSecondParserWhenTheFirstSucceeds) {
+  // The second parser runs only when the first fails.
   int secondRuns = 0;
   const Parser<int> counted([&secondRuns](std::string_view input) {
     ++secondRuns;
@@ -123,7 +103,7 @@ TEST(MyParseLib, OrElseDoesNotRunTheSecondParserWhenTheFirstSucceeds) {
 TEST(MyParseLib, ParsersAreReusableValues) {
   const Parser<std::string> p = symbol("quit");
   const Parser<std::string> copy = p;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(results(p, "quit x"), (std::vector<Result<std::string>>{{"quit", "x"}}));
     EXPECT_EQ(results(copy, "quitter"), (std::vector<Result<std::string>>{{"quit", "ter"}}));
   }
@@ -131,28 +111,21 @@ TEST(MyParseLib, ParsersAreReusableValues) {
 
 //=== Characters and text ===//
 
-TEST(MyParseLib, ItemTakesAnyOneByte) {
-  EXPECT_FALSE(single(item(), ""));
-  EXPECT_EQ(single(item(), "ab"), (Result<char>{'a', "b"}));
-  const std::string nul("\0z", 2);
-  EXPECT_EQ(single(item(), nul), (Result<char>{'\0', "z"}));
-  EXPECT_EQ(single(item(), "\xff"), (Result<char>{'\xff', ""}));
-}
-
-TEST(MyParseLib, SatCharAndDigit) {
+TEST(MyParseLib, ItemSatCharAndDigitTakeOneByte) {
+  expectSingles(item(), {{"", std::nullopt},
+                         {"ab", Result<char>{'a', "b"}},
+                         {std::string("\0z", 2), Result<char>{'\0', "z"}},
+                         {"\xff", Result<char>{'\xff', ""}}});
   const Parser<char> vowel = sat([](char c) { return c == 'a' || c == 'e'; });
-  EXPECT_EQ(single(vowel, "ex"), (Result<char>{'e', "x"}));
-  EXPECT_FALSE(single(vowel, "xe"));
-  EXPECT_FALSE(single(vowel, ""));
-  EXPECT_EQ(single(charP('q'), "qq"), (Result<char>{'q', "q"}));
-  EXPECT_FALSE(single(charP('q'), "Q"));
-  EXPECT_EQ(single(charP('\xa0'), "\xa0"), (Result<char>{'\xa0', ""}));
+  expectSingles(vowel, {{"ex", Result<char>{'e', "x"}}, {"xe", std::nullopt}, {"", std::nullopt}});
+  expectSingles(charP('q'), {{"qq", Result<char>{'q', "q"}}, {"Q", std::nullopt}});
+  expectSingles(charP('\xa0'), {{"\xa0", Result<char>{'\xa0', ""}}});
   for (char c = '0'; c <= '9'; ++c) {
     EXPECT_EQ(single(digit(), std::string{c, 'x'}), (Result<char>{c, "x"}));
   }
   // Only ASCII digits: the neighbours of '0'..'9' and Latin-1 superscripts are not digits.
   for (const char* text : {"/", ":", "\xb2", "\xb9", "\xbc", "a", " ", ""}) {
-    EXPECT_FALSE(single(digit(), text)) << ::testing::PrintToString(std::string(text));
+    EXPECT_FALSE(single(digit(), text)) << brief(text);
   }
 }
 
@@ -162,6 +135,7 @@ TEST(MyParseLib, StringMatchesAnExactCaseSensitivePrefix) {
     std::string input;
     std::optional<std::string> rest;
   };
+  const std::string nul("a\0b", 3);
   // clang-format off
   const std::vector<Case> cases{
       {"quit", "quitter", "ter"},
@@ -172,52 +146,62 @@ TEST(MyParseLib, StringMatchesAnExactCaseSensitivePrefix) {
       {"quit", "",        std::nullopt},
       {"",     "abc",     "abc"},
       {"",     "",        ""},
+      // Embedded NUL bytes are ordinary characters.
+      {nul,    nul + "c", "c"},
+      {nul,    std::string("a\0c", 3), std::nullopt},
   };
   // clang-format on
   for (const Case& c : cases) {
-    const auto r = single(stringP(c.s), c.input);
-    ASSERT_EQ(r.has_value(), c.rest.has_value()) << c.s << " on " << c.input;
-    if (r) {
-      EXPECT_EQ(*r, (Result<std::string>{c.s, *c.rest}));
-    }
+    const auto expected = c.rest ? std::optional(Result<std::string>{c.s, *c.rest}) : std::nullopt;
+    EXPECT_EQ(single(stringP(c.s), c.input), expected) << brief(c.s) << " on " << brief(c.input);
   }
-  // Embedded NUL bytes are ordinary characters.
-  const std::string s("a\0b", 3);
-  const std::string input("a\0bc", 4);
-  EXPECT_EQ(single(stringP(s), input), (Result<std::string>{s, "c"}));
-  EXPECT_FALSE(single(stringP(s), std::string("a\0c", 3)));
 }
 
 //=== Repetition ===//
 
-TEST(MyParseLib, ManyNeverFailsAndGivesExactlyOneResult) {
+TEST(MyParseLib, ManyGivesExactlyOneResultAndManyOneNeedsAMatch) {
+  using Text = Result<std::string>;
   const Parser<char> any = sat([](char) { return true; });
-  EXPECT_EQ(results(many(any), ""), (std::vector<Result<std::string>>{{"", ""}}));
-  EXPECT_EQ(results(many(item()), ""), (std::vector<Result<std::string>>{{"", ""}}));
-  EXPECT_EQ(results(many(digit()), "12a3"), (std::vector<Result<std::string>>{{"12", "a3"}}));
-  EXPECT_EQ(results(many(digit()), "a3"), (std::vector<Result<std::string>>{{"", "a3"}}));
   const std::string bytes("a\0\xff\n\r", 5);
-  EXPECT_EQ(results(many(item()), bytes), (std::vector<Result<std::string>>{{bytes, ""}}));
-  EXPECT_EQ(results(many(any), bytes), (std::vector<Result<std::string>>{{bytes, ""}}));
+  for (const Parser<char>& p : {any, item()}) {
+    expectSingles(many(p), {{"", Text{"", ""}}, {bytes, Text{bytes, ""}}});
+    expectSingles(many1(p), {{"", std::nullopt}, {"abc", Text{"abc", ""}}});
+  }
+  expectSingles(many(digit()), {{"12a3", Text{"12", "a3"}}, {"a3", Text{"", "a3"}}});
+  expectSingles(many1(digit()), {{"1x", Text{"1", "x"}}, {"x1", std::nullopt}});
+
   // A parser with several results: many takes the first result each time.
   const Parser<std::string> aOrAa = mplus(stringP("a"), stringP("aa"));
   EXPECT_EQ(results(many(aOrAa), "aaab"),
             (std::vector<Result<std::vector<std::string>>>{{{"a", "a", "a"}, "b"}}));
+  using Numbers = Result<std::vector<std::int32_t>>;
   const Parser<std::int32_t> number = token(nat());
-  EXPECT_EQ(results(many(number), "1 22  333x"),
-            (std::vector<Result<std::vector<std::int32_t>>>{{{1, 22, 333}, "x"}}));
-  EXPECT_EQ(results(many(number), "x"),
-            (std::vector<Result<std::vector<std::int32_t>>>{{{}, "x"}}));
+  expectSingles(many(number),
+                {{"1 22  333x", Numbers{{1, 22, 333}, "x"}}, {"x", Numbers{{}, "x"}}});
+  expectSingles(many1(number), {{"7 8", Numbers{{7, 8}, ""}}, {"x1", std::nullopt}});
 }
 
-TEST(MyParseLib, ManyOneNeedsAtLeastOneMatch) {
-  EXPECT_FALSE(single(many1(digit()), ""));
-  EXPECT_FALSE(single(many1(digit()), "x1"));
-  EXPECT_EQ(single(many1(digit()), "1x"), (Result<std::string>{"1", "x"}));
-  EXPECT_EQ(single(many1(item()), "abc"), (Result<std::string>{"abc", ""}));
-  const Parser<std::int32_t> number = token(nat());
-  EXPECT_FALSE(single(many1(number), "x1"));
-  EXPECT_EQ(single(many1(number), "7 8"), (Result<std::vector<std::int32_t>>{{7, 8}, ""}));
+TEST(MyParseLib, ChainlOneFoldsToTheLeftAndLeavesATrailingOperator) {
+  using R = Result<std::int32_t>;
+  // (10 - 2) - 3 = 5; a right-associative chain would give 11.
+  expectSingles(chainl1(nat(), opParser('-', subtract)), {{"10-2-3", R{5, ""}},
+                                                          {"7", R{7, ""}},
+                                                          {"7x", R{7, "x"}},
+                                                          {"10-2-", R{8, "-"}},
+                                                          {"10-x", R{10, "-x"}},
+                                                          {"10--2", R{10, "--2"}},
+                                                          {"-7", std::nullopt},
+                                                          {"", std::nullopt}});
+  // An operator made of several characters is left whole.
+  expectSingles(chainl1(nat(), then(stringP("->"), returnP(subtract))), {{"9->4->", R{5, "->"}}});
+  // The continuation (op, then p) is one parser tried against stopping: its first result wins,
+  // even when it comes from the operator's second result.
+  const Parser<IntOp> op = mplus(opParser('+', add), then(stringP("+-"), returnP(subtract)));
+  expectSingles(chainl1(nat(), op), {{"5+-2", R{3, ""}}, {"5+2", R{7, ""}}, {"5+-x", R{5, "+-x"}}});
+  // One result per result of the first parser; the second alternative consumes nothing and
+  // the chain then stops at once.
+  EXPECT_EQ(results(chainl1(mplus(nat(), returnP(-1)), opParser('+', add)), "1+2"),
+            (std::vector<R>{{3, ""}, {-1, "1+2"}}));
 }
 
 TEST(MyParseLib, RepetitionsHandleLongInputsWithoutRecursion) {
@@ -227,270 +211,170 @@ TEST(MyParseLib, RepetitionsHandleLongInputsWithoutRecursion) {
   for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((i * 131 + 7) % 256);
   const auto all = results(many(item()), bytes);
   ASSERT_EQ(all.size(), 1U);
-  EXPECT_TRUE(all.front().first == bytes) << all.front().first.size() << " bytes";
+  EXPECT_TRUE(sameText(all.front().first, bytes));
   EXPECT_EQ(all.front().second, "");
 
-  const std::string ones(n, '1');
-  const auto digits = single(many1(digit()), ones + "x");
+  const auto digits = single(many1(digit()), std::string(n, '1') + "x");
   ASSERT_TRUE(digits);
   EXPECT_EQ(digits->first.size(), n);
   EXPECT_EQ(digits->second, "x");
 
-  const Parser<char> a = charP('a');
-  const auto generic = single(many(then(a, returnP(1))), std::string(1 << 20, 'a') + "b");
+  const auto generic = single(many(then(charP('a'), returnP(1))), std::string(1 << 20, 'a') + "b");
   ASSERT_TRUE(generic);
   EXPECT_EQ(generic->first.size(), std::size_t{1} << 20);
   EXPECT_EQ(generic->second, "b");
-}
 
-TEST(MyParseLib, ChainlOneIsLeftAssociative) {
-  const Parser<std::int32_t> minus = chainl1(nat(), opParser('-', subtract));
-  // (10 - 2) - 3 = 5; a right-associative chain would give 11.
-  EXPECT_EQ(single(minus, "10-2-3"), (Result<std::int32_t>{5, ""}));
-  EXPECT_EQ(single(minus, "7"), (Result<std::int32_t>{7, ""}));
-  EXPECT_EQ(single(minus, "7x"), (Result<std::int32_t>{7, "x"}));
-  EXPECT_FALSE(single(minus, "-7"));
-  EXPECT_FALSE(single(minus, ""));
-}
-
-TEST(MyParseLib, ChainlOneLeavesATrailingOperatorUnconsumed) {
-  const Parser<std::int32_t> minus = chainl1(nat(), opParser('-', subtract));
-  EXPECT_EQ(single(minus, "10-2-"), (Result<std::int32_t>{8, "-"}));
-  EXPECT_EQ(single(minus, "10-x"), (Result<std::int32_t>{10, "-x"}));
-  EXPECT_EQ(single(minus, "10--2"), (Result<std::int32_t>{10, "--2"}));
-  // An operator made of several characters is left whole.
-  const Parser<IntOp> arrow = then(stringP("->"), returnP(subtract));
-  EXPECT_EQ(single(chainl1(nat(), arrow), "9->4->"), (Result<std::int32_t>{5, "->"}));
-}
-
-TEST(MyParseLib, ChainlOneTriesEveryOperatorResultBeforeStopping) {
-  // The continuation (op, then p) is one parser tried against stopping: its first result wins,
-  // even when it comes from the operator's second result.
-  const Parser<IntOp> op = mplus(opParser('+', add), then(stringP("+-"), returnP(subtract)));
-  EXPECT_EQ(single(chainl1(nat(), op), "5+-2"), (Result<std::int32_t>{3, ""}));
-  EXPECT_EQ(single(chainl1(nat(), op), "5+2"), (Result<std::int32_t>{7, ""}));
-  EXPECT_EQ(single(chainl1(nat(), op), "5+-x"), (Result<std::int32_t>{5, "+-x"}));
-}
-
-TEST(MyParseLib, ChainlOneGivesOneResultPerResultOfItsFirstParser) {
-  const Parser<std::int32_t> p = mplus(nat(), returnP(-1));
-  const Parser<std::int32_t> chain = chainl1(p, opParser('+', add));
-  // The second alternative of p consumes nothing and the chain then stops at once.
-  EXPECT_EQ(results(chain, "1+2"), (std::vector<Result<std::int32_t>>{{3, ""}, {-1, "1+2"}}));
-}
-
-TEST(MyParseLib, ChainlOneHandlesLongChainsWithoutRecursion) {
-  std::string text = "1";
+  std::string chain = "1";
   const int terms = 200000;
-  for (int i = 1; i < terms; ++i) text += "-1";
-  const Parser<std::int32_t> minus = chainl1(nat(), opParser('-', subtract));
-  EXPECT_EQ(single(minus, text + "-"), (Result<std::int32_t>{1 - (terms - 1), "-"}));
+  for (int i = 1; i < terms; ++i) chain += "-1";
+  EXPECT_EQ(single(chainl1(nat(), opParser('-', subtract)), chain + "-"),
+            (Result<std::int32_t>{1 - (terms - 1), "-"}));
 }
 
 //=== Numbers ===//
 
-TEST(MyParseLib, NatReadsAllFollowingDigits) {
-  struct Case {
-    std::string input;
-    std::optional<Result<std::int32_t>> expected;
-  };
-  constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
-  constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
+TEST(MyParseLib, NatReadsAllFollowingDigitsWrappingAroundInThirtyTwoBits) {
+  using R = Result<std::int32_t>;
   // clang-format off
-  const std::vector<Case> cases{
-      {"007x",                 Result<std::int32_t>{7, "x"}},
-      {"0",                    Result<std::int32_t>{0, ""}},
-      {"12 3",                 Result<std::int32_t>{12, " 3"}},
-      {"12\xb3",               Result<std::int32_t>{12, "\xb3"}},
+  expectSingles(nat(), {
+      {"007x",                 R{7, "x"}},
+      {"0",                    R{0, ""}},
+      {"12 3",                 R{12, " 3"}},
+      {"12\xb3",               R{12, "\xb3"}},
       {"x",                    std::nullopt},
       {"",                     std::nullopt},
       {"-1",                   std::nullopt},
       {" 1",                   std::nullopt},
-      // 32-bit wrap-around of the fold 10·m + n.
-      {"2147483647",           Result<std::int32_t>{max, ""}},
-      {"2147483648",           Result<std::int32_t>{min, ""}},
-      {"2147483649",           Result<std::int32_t>{min + 1, ""}},
-      {"4294967295",           Result<std::int32_t>{-1, ""}},
-      {"4294967296",           Result<std::int32_t>{0, ""}},
-      {"4294967303x",          Result<std::int32_t>{7, "x"}},
-      {"99999999999999",       Result<std::int32_t>{276447231, ""}},
-      {"12345678901234567890", Result<std::int32_t>{-350287150, ""}},
-  };
+      // The fold 10·m + n wraps around.
+      {"2147483647",           R{int32Max, ""}},
+      {"2147483648",           R{int32Min, ""}},
+      {"2147483649",           R{int32Min + 1, ""}},
+      {"4294967295",           R{-1, ""}},
+      {"4294967296",           R{0, ""}},
+      {"4294967303x",          R{7, "x"}},
+      {"99999999999999",       R{276447231, ""}},
+      {"12345678901234567890", R{-350287150, ""}},
+      // 10^k is a multiple of 2^32 for k ≥ 32, and 10^k − 1 is −1 modulo 2^32.
+      {"1" + std::string(32, '0'),                 R{0, ""}},
+      {"7" + std::string(100000, '0') + "42;",     R{42, ";"}},
+      {std::string(1 << 20, '9'),                  R{-1, ""}},
+      {std::string(1 << 20, '0') + "5",            R{5, ""}},
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    EXPECT_EQ(single(nat(), c.input), c.expected) << ::testing::PrintToString(c.input);
-  }
 }
 
-TEST(MyParseLib, NatWrapsAroundOnDigitStringsOfAnyLength) {
-  // 10^k is a multiple of 2^32 for k ≥ 32, and 10^k − 1 is −1 modulo 2^32.
-  EXPECT_EQ(single(nat(), "1" + std::string(32, '0')), (Result<std::int32_t>{0, ""}));
-  EXPECT_EQ(single(nat(), "7" + std::string(100000, '0') + "42;"), (Result<std::int32_t>{42, ";"}));
-  EXPECT_EQ(single(nat(), std::string(1 << 20, '9')), (Result<std::int32_t>{-1, ""}));
-  EXPECT_EQ(single(nat(), std::string(1 << 20, '0') + "5"), (Result<std::int32_t>{5, ""}));
-}
-
-TEST(MyParseLib, IntTakesAnOptionalMinus) {
-  struct Case {
-    std::string input;
-    std::optional<Result<std::int32_t>> expected;
-  };
-  constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
-  constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
+TEST(MyParseLib, IntTakesAnOptionalMinusAndIntegerSkipsJunkAfterIt) {
+  using R = Result<std::int32_t>;
   // clang-format off
-  const std::vector<Case> cases{
-      {"-12",                  Result<std::int32_t>{-12, ""}},
-      {"12",                   Result<std::int32_t>{12, ""}},
-      {"-12x",                 Result<std::int32_t>{-12, "x"}},
-      {"-0",                   Result<std::int32_t>{0, ""}},
-      {"-007",                 Result<std::int32_t>{-7, ""}},
-      {"-x",                   std::nullopt},
-      {"- 1",                  std::nullopt},
-      {"-",                    std::nullopt},
-      {"--1",                  std::nullopt},
-      {"+1",                   std::nullopt},
-      {"",                     std::nullopt},
+  expectSingles(intP(), {
+      {"-12",                   R{-12, ""}},
+      {"12",                    R{12, ""}},
+      {"-12x",                  R{-12, "x"}},
+      {"-0",                    R{0, ""}},
+      {"-007",                  R{-7, ""}},
+      {"-x",                    std::nullopt},
+      {"- 1",                   std::nullopt},
+      {"-",                     std::nullopt},
+      {"--1",                   std::nullopt},
+      {"+1",                    std::nullopt},
+      {"",                      std::nullopt},
       // The negation wraps around like the fold.
-      {"-2147483647",          Result<std::int32_t>{-max, ""}},
-      {"-2147483648",          Result<std::int32_t>{min, ""}},
-      {"-2147483649",          Result<std::int32_t>{max, ""}},
-      {"-4294967295",          Result<std::int32_t>{1, ""}},
-      {"-99999999999999",      Result<std::int32_t>{-276447231, ""}},
-      {"-12345678901234567890", Result<std::int32_t>{350287150, ""}},
-  };
+      {"-2147483647",           R{-int32Max, ""}},
+      {"-2147483648",           R{int32Min, ""}},
+      {"-2147483649",           R{int32Max, ""}},
+      {"-4294967295",           R{1, ""}},
+      {"-99999999999999",       R{-276447231, ""}},
+      {"-12345678901234567890", R{350287150, ""}},
+      {"-" + std::string(4096, '9'), R{1, ""}},
+  });
+  expectSingles(integer(), {
+      {"-12  # c\n x", R{-12, "x"}},
+      {"7\xa0",        R{7, ""}},
+      {" 7",           std::nullopt},
+      {"- 7",          std::nullopt},
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    EXPECT_EQ(single(intP(), c.input), c.expected) << ::testing::PrintToString(c.input);
-  }
-  EXPECT_EQ(single(intP(), "-" + std::string(4096, '9')), (Result<std::int32_t>{1, ""}));
-}
-
-TEST(MyParseLib, IntegerSkipsJunkAfterTheNumber) {
-  EXPECT_EQ(single(integer(), "-12  # c\n x"), (Result<std::int32_t>{-12, "x"}));
-  EXPECT_EQ(single(integer(), "7\xa0"), (Result<std::int32_t>{7, ""}));
-  EXPECT_FALSE(single(integer(), " 7"));
-  EXPECT_FALSE(single(integer(), "- 7"));
 }
 
 //=== Whitespace and comments ===//
 
 TEST(MyParseLib, SpacesNeedsOneOrMoreWhitespaceBytes) {
-  EXPECT_FALSE(single(spaces(), ""));
-  EXPECT_FALSE(single(spaces(), "x "));
-  EXPECT_EQ(single(spaces(), " \t\n\v\f\r\xa0x "), (Result<Unit>{Unit{}, "x "}));
+  expectRests(spaces(), {{"", std::nullopt}, {"x ", std::nullopt}, {" \t\n\v\f\r\xa0x ", "x "}});
   // Each whitespace byte on its own, the no-break space 0xA0 included.
   for (const char c : {' ', '\t', '\n', '\v', '\f', '\r', '\xa0'}) {
-    EXPECT_EQ(single(spaces(), std::string{c, 'y'}), (Result<Unit>{Unit{}, "y"}))
-        << static_cast<int>(static_cast<unsigned char>(c));
+    expectRests(spaces(), {{std::string{c, 'y'}, "y"}});
   }
   // Bytes that other classifications count as space are not whitespace here.
   for (const char c : {'\0', '\x1c', '\x1d', '\x1e', '\x1f', '\x85', '\xff', '\x7f', '\x08'}) {
-    EXPECT_FALSE(single(spaces(), std::string{c, ' '}))
-        << static_cast<int>(static_cast<unsigned char>(c));
+    expectRests(spaces(), {{std::string{c, ' '}, std::nullopt}});
   }
 }
 
 TEST(MyParseLib, CommentRunsUpToTheNextNewline) {
-  struct Case {
-    std::string input;
-    std::optional<std::string> rest;
-  };
   // clang-format off
-  const std::vector<Case> cases{
-      {"% a\nb",     "\nb"},
-      {"# x",        ""},
-      {"-- y\nz",    "\nz"},
-      {"--\n",       "\n"},
-      {"%",          ""},
-      {"#",          ""},
+  expectRests(comment(), {
+      {"% a\nb",           "\nb"},
+      {"# x",              ""},
+      {"-- y\nz",          "\nz"},
+      {"--\n",             "\n"},
+      {"%",                ""},
+      {"#",                ""},
       {"%%\x01\xff\r\v\n", "\n"},
-      {"-x",         std::nullopt},
-      {"-",          std::nullopt},
-      {" %",         std::nullopt},
-      {"x%",         std::nullopt},
-      {"",           std::nullopt},
-  };
+      {std::string("#a\0b\nc", 6), "\nc"},
+      {"-x",               std::nullopt},
+      {"-",                std::nullopt},
+      {" %",               std::nullopt},
+      {"x%",               std::nullopt},
+      {"",                 std::nullopt},
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    const auto r = single(comment(), c.input);
-    ASSERT_EQ(r.has_value(), c.rest.has_value()) << ::testing::PrintToString(c.input);
-    if (r) {
-      EXPECT_EQ(r->second, *c.rest) << ::testing::PrintToString(c.input);
-    }
-  }
-  // A comment holding NUL bytes runs on past them.
-  EXPECT_EQ(single(comment(), std::string("#a\0b\nc", 6)), (Result<Unit>{Unit{}, "\nc"}));
 }
 
 TEST(MyParseLib, JunkSkipsTheLongestRunOfWhitespaceAndComments) {
-  struct Case {
-    std::string input;
-    std::string rest;
-  };
+  std::string longRun;
+  for (int i = 0; i < 100000; ++i) longRun += " \t\xa0# comment\n-- more\n%\n";
   // clang-format off
-  const std::vector<Case> cases{
-      {"  # a\n -- b\n  x",               "x"},
-      {"%",                               ""},
-      {"",                                ""},
-      {"x",                               "x"},
-      {"x  ",                             "x  "},
-      {"\xa0% c\n\xa0\t--\n\r\v\f x",     "x"},
-      {"\xa0\xa0y",                       "y"},
-      {"- x",                             "- x"},
-      {"  - x",                           "- x"},
-      {"# everything\xa0 else",           ""},
-      {"%\n#\n--\n\n y z",                "y z"},
-      {"\x85 x",                          "\x85 x"},
-      {" \x1f",                           "\x1f"},
-  };
+  expectRests(junk(), {
+      {"  # a\n -- b\n  x",            "x"},
+      {"%",                            ""},
+      {"",                             ""},
+      {"x",                            "x"},
+      {"x  ",                          "x  "},
+      {"\xa0% c\n\xa0\t--\n\r\v\f x",  "x"},
+      {"\xa0\xa0y",                    "y"},
+      {"- x",                          "- x"},
+      {"  - x",                        "- x"},
+      {"# everything\xa0 else",        ""},
+      {"%\n#\n--\n\n y z",             "y z"},
+      {"\x85 x",                       "\x85 x"},
+      {" \x1f",                        "\x1f"},
+      {std::string(" \0 ", 3),         std::string("\0 ", 2)},
+      {longRun + "end",                "end"},
+      {std::string(4 << 20, ' ') + "end", "end"},
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    EXPECT_EQ(results(junk(), c.input), (std::vector<Result<Unit>>{{Unit{}, c.rest}}))
-        << ::testing::PrintToString(c.input);
-  }
-  const std::string withNul(" \0 ", 3);
-  EXPECT_EQ(results(junk(), withNul), (std::vector<Result<Unit>>{{Unit{}, std::string("\0 ", 2)}}));
-}
-
-TEST(MyParseLib, JunkHandlesLongRunsOfWhitespaceAndComments) {
-  std::string text;
-  for (int i = 0; i < 100000; ++i) text += " \t\xa0# comment\n-- more\n%\n";
-  text += "end";
-  EXPECT_EQ(results(junk(), text), (std::vector<Result<Unit>>{{Unit{}, "end"}}));
-  EXPECT_EQ(results(junk(), std::string(4 << 20, ' ') + "end"),
-            (std::vector<Result<Unit>>{{Unit{}, "end"}}));
 }
 
 TEST(MyParseLib, TokenAndSymbolSkipTrailingJunk) {
-  struct Case {
-    std::string input;
-    std::optional<std::string> rest;
-  };
+  using R = Result<std::string>;
   // clang-format off
-  const std::vector<Case> cases{
-      {"quit#x",       ""},
-      {"quit # bye",   ""},
-      {"quit -- bye",  ""},
-      {"quit % bye",   ""},
-      {"quit\xa0",     ""},
-      {"quit x",       "x"},
-      {"quitter",      "ter"},
-      {"quit - x",     "- x"},
-      {"quit",         ""},
+  expectSingles(symbol("quit"), {
+      {"quit#x",       R{"quit", ""}},
+      {"quit # bye",   R{"quit", ""}},
+      {"quit -- bye",  R{"quit", ""}},
+      {"quit % bye",   R{"quit", ""}},
+      {"quit\xa0",     R{"quit", ""}},
+      {"quit x",       R{"quit", "x"}},
+      {"quitter",      R{"quit", "ter"}},
+      {"quit - x",     R{"quit", "- x"}},
+      {"quit",         R{"quit", ""}},
       {" quit",        std::nullopt},
       {"Quit",         std::nullopt},
       {"qui",          std::nullopt},
-  };
+  });
   // clang-format on
-  for (const Case& c : cases) {
-    const auto r = single(symbol("quit"), c.input);
-    ASSERT_EQ(r.has_value(), c.rest.has_value()) << ::testing::PrintToString(c.input);
-    if (r) {
-      EXPECT_EQ(*r, (Result<std::string>{"quit", *c.rest}));
-    }
-  }
   EXPECT_EQ(single(token(digit()), "7 \n %x\n8"), (Result<char>{'7', "8"}));
-  EXPECT_EQ(single(token(stringP("")), "  x"), (Result<std::string>{"", "x"}));
+  EXPECT_EQ(single(token(stringP("")), "  x"), (R{"", "x"}));
 }
 
 }  // namespace
