@@ -7,7 +7,7 @@ scripts/install-deps.sh
 jobs=$(nproc)
 
 echo "== formatting"
-clang-format --dry-run --Werror src/*.h src/*.cpp tests/*.cpp tests/*.h tools/*.cpp tools/*.h bench/*.cpp $(ls fuzz/*.cpp 2>/dev/null || true)
+clang-format --dry-run --Werror src/*.h src/*.cpp tests/*.cpp tests/*.h tools/*.cpp tools/*.h bench/*.cpp $(ls fuzz/*.cpp fuzz/*.h 2>/dev/null || true)
 
 echo "== release build and tests"
 cmake --preset release >/dev/null
