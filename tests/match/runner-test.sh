@@ -31,7 +31,9 @@ case $mode in
   *) echo "unknown mode $mode"; exit 2 ;;
 esac
 if [ "$mode" != clean ]; then
-  games=1 engine="$here/faulty-engine.sh $quenlor $mode 3"
+  # The fault comes at the second opponent move: no game can be over by then (the quickest mate
+  # is Black's second move, which the faulty engine never makes normally).
+  games=1 engine="$here/faulty-engine.sh $quenlor $mode 1"
 fi
 
 bash "$runner" -q "$engine" -n "$games" -d 2 -m 100 -s 10 --out "$out/match" >"$out/output" 2>&1
