@@ -80,14 +80,10 @@ Parser<std::int32_t> intP() {
   return orElse(negative, nat());
 }
 
-namespace {
-
 bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' ||
          static_cast<unsigned char>(c) == 0xA0;
 }
-
-}  // namespace
 
 Parser<Unit> spaces() {
   return then(many1(sat(isSpace)), returnP(Unit{}));

@@ -200,7 +200,9 @@ template <typename T>
 [[nodiscard]] Parser<std::int32_t> nat();
 // An optional "-" before `nat`; the negation wraps around too.
 [[nodiscard]] Parser<std::int32_t> intP();
-// One or more whitespace characters: space, \t, \n, \v, \f, \r and the no-break space 0xA0.
+// The whitespace characters: space, \t, \n, \v, \f, \r and the no-break space 0xA0.
+[[nodiscard]] bool isSpace(char c);
+// One or more whitespace characters.
 [[nodiscard]] Parser<Unit> spaces();
 // "%", "#" or "--", then everything up to (not including) the next newline.
 [[nodiscard]] Parser<Unit> comment();

@@ -106,17 +106,13 @@ void requireMoveOnBoard(Move move) {
 }
 
 State openWith(std::string_view text) {
+  // Words are separated by the command parser's white space, the no-break space included.
   std::vector<Move> moves;
   std::size_t i = 0;
-  // The same white space as the command parser's, the no-break space included.
-  auto isWhite = [](char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' ||
-           static_cast<unsigned char>(c) == 0xA0;
-  };
   while (i < text.size()) {
-    while (i < text.size() && isWhite(text[i])) ++i;
+    while (i < text.size() && isSpace(text[i])) ++i;
     std::size_t end = i;
-    while (end < text.size() && !isWhite(text[end])) ++end;
+    while (end < text.size() && !isSpace(text[end])) ++end;
     if (end > i) {
       const Move move = parseWhole(parseMove(), text.substr(i, end - i));
       requireMoveOnBoard(move);
