@@ -309,17 +309,23 @@ ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& stat
   return acc;
 }
 
-ScoredMoveList deepeningResult(const State& state, SearchStats* stats) {
+ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchStats* stats) {
   // The root's history goes into shared storage once, so that the search's own moves fit
   // inline and no searched node allocates.
   State root = state;
   root.reversedHistory = state.reversedHistory.settled();
-  const ScoredMoveList depth1 = searchPosition(PositiveInfinity, 1, root, std::nullopt, stats);
-  const ScoredMoveList depth2 =
-      searchPosition(PositiveInfinity, 2, root, depth1.firstMoves(depth1.size()), stats);
-  const ScoredMoveList depth3 =
-      searchPosition(PositiveInfinity, 3, root, depth2.firstMoves(9), stats);
-  return searchPosition(PositiveInfinity, 4, root, depth3.firstMoves(6), stats);
+  // Each iteration searches the moves of the previous result in its order: all of them at
+  // depth 2, the best nine at depth 3 and the best six at depth 4.
+  ScoredMoveList result = searchPosition(PositiveInfinity, 1, root, std::nullopt, stats);
+  for (std::int32_t d = 2; d <= std::min(depth, searchDepth); ++d) {
+    const std::size_t keep = d == 2 ? result.size() : d == 3 ? 9 : 6;
+    result = searchPosition(PositiveInfinity, d, root, result.firstMoves(keep), stats);
+  }
+  return result;
+}
+
+ScoredMoveList deepeningResult(const State& state, SearchStats* stats) {
+  return deepeningResult(state, searchDepth, stats);
 }
 
 std::optional<Move> cpuMove(const State& state) {

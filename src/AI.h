@@ -90,7 +90,14 @@ struct SearchStats {
                                             const std::optional<std::vector<Move>>& moves,
                                             SearchStats* stats = nullptr);
 
-// The root's scored list after the last (depth-4) iteration; empty when there is no legal move.
+// The plies of the last iteration of the engine's search.
+inline constexpr std::int32_t searchDepth = 4;
+
+// The root's scored list after the iteration of `depth` plies (1 to 4); empty when there is no
+// legal move.
+[[nodiscard]] ScoredMoveList deepeningResult(const State& state, std::int32_t depth,
+                                             SearchStats* stats = nullptr);
+// The same after the last iteration, whose first move the engine plays.
 [[nodiscard]] ScoredMoveList deepeningResult(const State& state, SearchStats* stats = nullptr);
 
 // The engine's move for the side to move, or nothing when it has no legal move.

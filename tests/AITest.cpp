@@ -2,6 +2,8 @@
 // reference positions and the bench suite.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AI.h"
 #include "BenchSuite.h"
 #include "TestSupport.h"
@@ -191,6 +193,23 @@ TEST(Search, SameStateGivesSameMoveAndLeavesTheStateAlone) {
 }
 
 // Every reference position: the chosen move and the whole depth-4 root list with its scores.
+TEST(Search, EachIterationSearchesTheBestOfThePreviousOne) {
+  const State s = fen("r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10");
+  std::vector<std::vector<Move>> moves(5);
+  for (std::int32_t d = 1; d <= 4; ++d) {
+    for (const ScoredMove& entry : deepeningResult(s, d)) moves[d].push_back(entry.move);
+  }
+  auto sorted = [](std::vector<Move> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  };
+  EXPECT_EQ(moves[1].size(), legalMoves(s).size());
+  EXPECT_EQ(sorted(moves[2]), sorted(moves[1]));
+  EXPECT_EQ(sorted(moves[3]), sorted({moves[2].begin(), moves[2].begin() + 9}));
+  EXPECT_EQ(sorted(moves[4]), sorted({moves[3].begin(), moves[3].begin() + 6}));
+  EXPECT_EQ(deepeningResult(s).toVector(), deepeningResult(s, 4).toVector());
+}
+
 TEST(Search, ReferencePositionsGiveTheirMovesAndRootLists) {
   const std::vector<std::vector<std::string>> rows = referenceRows("positions.tsv");
   EXPECT_EQ(rows.size(), 160U);
