@@ -130,7 +130,7 @@ std::int32_t boardTerms(Colour colour, const Board& board, std::int32_t whiteVie
 std::int32_t evaluateMove(const State& state, Move move, std::int32_t parentWhiteView) {
   const Board& before = state.getBoard;
   Board board = before;
-  applyMoveToBoard(board, state.turn, move, lastMove(state));
+  applyMoveToBoard(board, state.turn, move, state.reversedHistory);
   std::uint64_t changed = (before.squares.byColour[0] ^ board.squares.byColour[0]) |
                           (before.squares.byColour[1] ^ board.squares.byColour[1]);
   if (inBoard(move.to)) changed |= std::uint64_t{1} << squareCode(move.to);

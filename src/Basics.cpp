@@ -59,7 +59,7 @@ std::optional<Move> lastMove(const State& state) noexcept {
   return state.reversedHistory.front();
 }
 
-void applyMoveToBoard(Board& board, Colour mover, Move move, std::optional<Move> previous) {
+void applyMoveToBoard(Board& board, Colour mover, Move move, const History& history) {
   if (move.kind == MoveKind::PromotePawn) {
     // The new piece takes the mover's colour whatever stood on `from`, even nothing at all.
     if (!inBoard(move.to))
@@ -92,8 +92,8 @@ void applyMoveToBoard(Board& board, Colour mover, Move move, std::optional<Move>
     const std::int32_t e = white ? 4 : 5;  // row where en passant is possible
     const std::int32_t d = white ? 3 : 6;  // row the capturing pawn lands on
     const std::int32_t o = white ? 2 : 7;  // start row of the passed pawn
-    if (from.row == e && to.row == d && from.column != to.column && previous &&
-        *previous == MovePiece({o, to.column}, {e, to.column})) {
+    if (from.row == e && to.row == d && from.column != to.column &&
+        history.front() == MovePiece({o, to.column}, {e, to.column})) {
       const SquareCode passed = squareCode({e, to.column});
       const std::uint8_t cell = board.squares.cells[passed];
       if (cell != 0) {
@@ -140,7 +140,7 @@ State makeMove(const State& state, Move move) {
              static_cast<std::int32_t>(static_cast<std::uint32_t>(state.moveNum) + 1U),
              state.reversedHistory.with(move), state.getBoard,
              rightsAfter(state.castleStatus, state.turn, move)};
-  applyMoveToBoard(next.getBoard, state.turn, move, lastMove(state));
+  applyMoveToBoard(next.getBoard, state.turn, move, state.reversedHistory);
   return next;
 }
 

@@ -48,7 +48,7 @@ using SquarePair = std::pair<Location, Location>;
 [[nodiscard]] State makeMove(const State& state, Move move);
 
 // The board part of `makeMove`, applied to `board` in place: `mover` is the side to move and
-// `previous` the last move played before this one (for en passant).
-void applyMoveToBoard(Board& board, Colour mover, Move move, std::optional<Move> previous);
+// `history` the moves played before this one (its latest is read only for en passant).
+void applyMoveToBoard(Board& board, Colour mover, Move move, const History& history);
 
 }  // namespace quenlor

@@ -226,7 +226,7 @@ bool attacked(const Board& board, Colour c, Location square) {
 // Whether the mover's king is attacked after `move`, by applying it to a copy of the board.
 bool leavesKingAttacked(const State& state, Move move) {
   Board board = state.getBoard;
-  applyMoveToBoard(board, state.turn, move, lastMove(state));
+  applyMoveToBoard(board, state.turn, move, state.reversedHistory);
   const Location king = findKing(board, state.turn);
   return attackedOnBoard(board, toggle(state.turn), squareCode(king));
 }
