@@ -1,0 +1,212 @@
+// Shared by the web tests and the web benchmark: the built site served on localhost, Debian's
+// Chromium driven by playwright-core, a page object that plays moves by clicking squares as a
+// user would, and the native engine's move for a position (quenlor-tool best).
+import { spawn, spawnSync } from 'node:child_process';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { createServer } from 'node:net';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { createRequire } from 'node:module';
+
+export const root = new URL('../..', import.meta.url).pathname;
+const require = createRequire(join(root, 'web/package.json'));
+export const { chromium } = require('playwright-core');
+export const { Chess } = require('chess.js');
+
+export const site = join(root, 'build/web');
+export const nativeTool = process.env.QUENLOR_TOOL ?? join(root, 'build/release/quenlor-tool');
+const timeout = 30000;
+
+// The position as FEN with the en-passant square written after every double step, as
+// quenlor-tool reads positions; `last` is the last move as chess.js's verbose history gives it.
+export function toolFen(fen, last) {
+  const fields = fen.split(' ');
+  if (last?.piece === 'p' && Math.abs(Number(last.to[1]) - Number(last.from[1])) === 2) {
+    fields[3] = last.from[0] + (last.from[1] === '2' ? '3' : '6');
+  }
+  return fields.join(' ');
+}
+
+// The native engine's choice for a FEN: {bestmove, root: [{uci, score}]} (bestmove null for none).
+export function nativeBest(fen) {
+  const run = spawnSync(nativeTool, ['best', fen], { encoding: 'utf8' });
+  if (run.status !== 0) throw new Error(`quenlor-tool best "${fen}": ${run.stderr}`);
+  const [first, ...rest] = run.stdout.trim().split('\n');
+  const bestmove = first.split(' ')[1];
+  const rootList = rest.map((line) => {
+    const [uci, score] = line.split(' ');
+    return { uci, score: Number(score) };
+  });
+  return { bestmove: bestmove === 'none' ? null : bestmove, root: rootList };
+}
+
+async function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = createServer();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+// Serves the built site with Python's static file server, as `scripts/web.sh serve` does.
+export async function serveSite() {
+  const port = await freePort();
+  const server = spawn('python3', ['-m', 'http.server', String(port), '--bind', '127.0.0.1', '--directory', site], {
+    stdio: 'ignore',
+  });
+  const url = `http://localhost:${port}/`;
+  for (let tries = 0; ; tries += 1) {
+    try {
+      if ((await fetch(url)).ok) break;
+    } catch (error) {
+      if (tries > 100) throw error;
+    }
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  return { url, close: () => server.kill() };
+}
+
+// Chromium with a fresh profile, headless.
+export async function launchBrowser(options = {}) {
+  const profile = mkdtempSync(join(tmpdir(), 'quenlor-chromium-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: process.env.QUENLOR_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    args: [
+      '--headless',
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+    ],
+    viewport: { width: 1200, height: 800 },
+    ...options,
+  });
+  return {
+    context,
+    close: async () => {
+      await context.close();
+      rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// The page as a user sees it, found by data-testid.
+export class BoardPage {
+  constructor(page) {
+    this.page = page;
+  }
+
+  byTestId(id) {
+    return this.page.locator(`[data-testid="${id}"]`);
+  }
+
+  async orientation() {
+    const classes = await this.page.locator('[data-testid="board"]').getAttribute('class');
+    return classes.includes('orientation-black') ? 'black' : 'white';
+  }
+
+  // The centre of a square on the screen, wherever the board is turned.
+  async squareCentre(square) {
+    const box = await this.page.locator('[data-testid="board"] cg-board').boundingBox();
+    const size = box.width / 8;
+    const file = square.charCodeAt(0) - 97;
+    const rank = Number(square[1]);
+    const white = (await this.orientation()) === 'white';
+    const column = white ? file : 7 - file;
+    const row = white ? 8 - rank : rank - 1;
+    return { x: box.x + (column + 0.5) * size, y: box.y + (row + 0.5) * size };
+  }
+
+  async clickSquare(square) {
+    const { x, y } = await this.squareCentre(square);
+    await this.page.mouse.click(x, y);
+  }
+
+  // Plays a move in coordinate notation by clicking its two squares (or dragging the piece),
+  // then the promotion piece when there is one.
+  async playMove(uci, { drag = false } = {}) {
+    const [from, to] = [uci.slice(0, 2), uci.slice(2, 4)];
+    if (drag) {
+      const start = await this.squareCentre(from);
+      const end = await this.squareCentre(to);
+      await this.page.mouse.move(start.x, start.y);
+      await this.page.mouse.down();
+      await this.page.mouse.move(end.x, end.y, { steps: 8 });
+      await this.page.mouse.up();
+    } else {
+      await this.clickSquare(from);
+      await this.clickSquare(to);
+    }
+    if (uci.length === 5) {
+      await this.byTestId('promotion').waitFor({ state: 'visible', timeout });
+      await this.byTestId(`promote-${uci[4]}`).click();
+    }
+  }
+
+  async status() {
+    return this.byTestId('status').evaluate((node) => ({ ...node.dataset, text: node.textContent }));
+  }
+
+  // Waits until the user may move or the game is over; the status then.
+  async waitForUser() {
+    await this.page.waitForFunction(
+      () => ['your-move', 'over', 'error'].includes(document.querySelector('[data-testid="status"]').dataset.state),
+      null,
+      { timeout },
+    );
+    return this.status();
+  }
+
+  // Waits until the move list holds `count` moves and the user may move or the game is over.
+  async waitForMoves(count) {
+    await this.page.waitForFunction(
+      (n) =>
+        document.querySelectorAll('[data-testid="moves"] [data-ply]').length === n &&
+        ['your-move', 'over', 'error'].includes(document.querySelector('[data-testid="status"]').dataset.state) &&
+        document.querySelector('[data-testid="thinking"]').dataset.state !== 'thinking',
+      count,
+      { timeout },
+    );
+    return this.status();
+  }
+
+  // The moves in coordinate notation, in order.
+  async moves() {
+    return this.page.$$eval('[data-testid="moves"] [data-ply]', (nodes) => nodes.map((n) => n.dataset.uci));
+  }
+
+  async fen() {
+    return (await this.byTestId('fen').textContent()).trim();
+  }
+
+  // What the page shows about the engine's reply: the FEN it searched, the move it played, the
+  // root list with scores, and the time from the user's move to the reply on the board.
+  async thinking() {
+    return this.byTestId('thinking').evaluate((node) => ({
+      fen: node.dataset.fen,
+      bestmove: node.dataset.bestmove,
+      replyMs: Number(node.dataset.replyMs),
+      searchMs: Number(node.dataset.searchMs),
+      root: [...node.querySelectorAll('[data-uci]')].map((item) => ({
+        uci: item.dataset.uci,
+        score: Number(item.dataset.score),
+      })),
+    }));
+  }
+
+  // Waits until the reply's time on the board has been measured.
+  async waitForReplyTime() {
+    await this.page.waitForFunction(
+      () => Number(document.querySelector('[data-testid="thinking"]').dataset.replyMs) > 0,
+      null,
+      { timeout },
+    );
+  }
+}

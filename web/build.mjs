@@ -1,0 +1,37 @@
+// Builds the static site: the page's script and style bundled by esbuild, the page itself, the
+// engine worker (built before by Emscripten) and the service worker with the list of files it
+// keeps for offline use.
+//   node build.mjs <engine.js> <output folder>
+import { createHash } from 'node:crypto';
+import { copyFileSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import * as esbuild from 'esbuild';
+
+const [engine, out] = process.argv.slice(2);
+if (!engine || !out) {
+  console.error('usage: node build.mjs <engine.js> <output folder>');
+  process.exit(2);
+}
+const here = new URL('.', import.meta.url).pathname;
+mkdirSync(out, { recursive: true });
+
+await esbuild.build({
+  entryPoints: { app: join(here, 'src/main.js') },
+  bundle: true,
+  minify: true,
+  format: 'esm',
+  target: 'es2020',
+  outdir: out,
+  logLevel: 'warning',
+  legalComments: 'none',
+});
+copyFileSync(join(here, 'index.html'), join(out, 'index.html'));
+copyFileSync(engine, join(out, 'engine.js'));
+
+const files = ['index.html', 'app.js', 'app.css', 'engine.js'];
+const hash = createHash('sha256');
+for (const file of files) hash.update(readFileSync(join(out, file)));
+const worker = readFileSync(join(here, 'sw.js'), 'utf8')
+  .replace('__VERSION__', hash.digest('hex').slice(0, 12))
+  .replace('__FILES__', JSON.stringify(['./', ...files]));
+writeFileSync(join(out, 'sw.js'), worker);

@@ -1,0 +1,143 @@
+// The game in one place: chess.js keeps the position, the moves and the rules; this adds who
+// plays which side, what the engine weighed for each of its replies, and the texts the page
+// shows about the game (whose turn, the end and why, PGN).
+import { Chess, DEFAULT_POSITION, validateFen } from 'chess.js';
+
+const colourName = { w: 'White', b: 'Black' };
+
+// The position as FEN with the en-passant square written whenever the last move was a pawn's
+// double step, the convention the engine reads (chess.js writes it only when a capture is
+// possible); everything else as chess.js has it.
+export function fenWithDoubleStep(fen, lastMove) {
+  const fields = fen.split(' ');
+  if (lastMove && lastMove.piece === 'p' && Math.abs(lastMove.from[1] - lastMove.to[1]) === 2) {
+    fields[3] = `${lastMove.from[0]}${(Number(lastMove.from[1]) + Number(lastMove.to[1])) / 2}`;
+  }
+  return fields.join(' ');
+}
+
+// Why a set-up position cannot be played, or null: what chess.js rejects, and a side not to
+// move that is in check.
+export function setupProblem(fen) {
+  const check = validateFen(fen);
+  if (!check.ok) return check.error;
+  const fields = fen.trim().split(/\s+/);
+  fields[1] = fields[1] === 'w' ? 'b' : 'w';
+  fields[3] = '-';
+  if (new Chess(fields.join(' ')).inCheck()) return 'the side not to move is in check';
+  return null;
+}
+
+export class Game {
+  // A game from `fen` where the user plays `userColour` ('w' or 'b').
+  constructor(userColour = 'w', fen = DEFAULT_POSITION) {
+    this.chess = new Chess(fen);
+    this.startFen = this.chess.fen();
+    this.userColour = userColour;
+    this.analyses = []; // by ply: what the engine weighed before playing that move
+  }
+
+  history() {
+    return this.chess.history({ verbose: true });
+  }
+
+  isOver() {
+    return this.chess.isGameOver();
+  }
+
+  userToMove() {
+    return !this.isOver() && this.chess.turn() === this.userColour;
+  }
+
+  engineToMove() {
+    return !this.isOver() && this.chess.turn() !== this.userColour;
+  }
+
+  // The legal destinations of every square the side to move can move from.
+  dests() {
+    const dests = new Map();
+    for (const move of this.chess.moves({ verbose: true })) {
+      if (!dests.has(move.from)) dests.set(move.from, []);
+      dests.get(move.from).push(move.to);
+    }
+    return dests;
+  }
+
+  needsPromotion(from, to) {
+    return this.chess.moves({ square: from, verbose: true }).some((m) => m.to === to && m.promotion);
+  }
+
+  // Plays {from, to, promotion}; the move, or null when it is not legal here.
+  play(move, analysis = null) {
+    try {
+      const played = this.chess.move(move);
+      this.analyses[this.chess.history().length - 1] = analysis;
+      return played;
+    } catch {
+      return null;
+    }
+  }
+
+  // A move in coordinate notation ("e7e8q") as chess.js's move object.
+  static moveFromUci(uci) {
+    return { from: uci.slice(0, 2), to: uci.slice(2, 4), promotion: uci[4] };
+  }
+
+  engineFen() {
+    const history = this.history();
+    return fenWithDoubleStep(this.chess.fen(), history[history.length - 1]);
+  }
+
+  canTakeBack() {
+    return this.history().some((move) => move.color === this.userColour);
+  }
+
+  // Takes back moves up to and including the user's last one: the engine's reply and the move
+  // it answered, or the user's move alone while the engine has not answered yet.
+  takeBack() {
+    if (!this.canTakeBack()) return;
+    for (;;) {
+      const move = this.chess.undo();
+      this.analyses.length = this.chess.history().length;
+      if (move.color === this.userColour) return;
+    }
+  }
+
+  // The end of the game: {result, reason}, or null while it goes on.
+  outcome() {
+    const c = this.chess;
+    if (c.isCheckmate()) {
+      const winner = c.turn() === 'w' ? 'b' : 'w';
+      const who = winner === this.userColour ? 'you win' : 'Quenlor wins';
+      return { result: winner === 'w' ? '1-0' : '0-1', reason: 'checkmate', text: `Checkmate: ${who}` };
+    }
+    const draw = (reason, text) => ({ result: '1/2-1/2', reason, text });
+    if (c.isStalemate()) return draw('stalemate', 'Stalemate: a draw');
+    if (c.isInsufficientMaterial()) return draw('insufficient-material', 'Draw: insufficient material');
+    if (c.isThreefoldRepetition()) return draw('threefold-repetition', 'Draw by threefold repetition');
+    if (c.isDrawByFiftyMoves()) return draw('fifty-moves', 'Draw by the 50-move rule');
+    return null;
+  }
+
+  // Whose turn it is, in words.
+  turnText() {
+    const side = colourName[this.chess.turn()];
+    const check = this.chess.inCheck() ? ', in check' : '';
+    return this.chess.turn() === this.userColour
+      ? `${side} to move${check}: your move`
+      : `${side} to move${check}: Quenlor is thinking…`;
+  }
+
+  pgn(date = new Date()) {
+    const outcome = this.outcome();
+    const pad = (n) => String(n).padStart(2, '0');
+    const c = this.chess;
+    c.setHeader('Event', 'Casual game');
+    c.setHeader('Site', 'Quenlor in the browser');
+    c.setHeader('Date', `${date.getFullYear()}.${pad(date.getMonth() + 1)}.${pad(date.getDate())}`);
+    c.setHeader('White', this.userColour === 'w' ? 'You' : 'Quenlor');
+    c.setHeader('Black', this.userColour === 'b' ? 'You' : 'Quenlor');
+    c.setHeader('Result', outcome ? outcome.result : '*');
+    return c.pgn();
+  }
+}
