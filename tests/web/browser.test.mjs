@@ -109,6 +109,7 @@ test('a whole game as White from the start: clicks, a drag, a take-back, the end
     }
     if (turn === 14 && process.env.QUENLOR_SCREENSHOT) {
       await board.waitForReplyTime();
+      await page.waitForTimeout(400); // the reply's animation
       await page.screenshot({ path: process.env.QUENLOR_SCREENSHOT });
     }
   });

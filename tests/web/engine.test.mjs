@@ -5,33 +5,12 @@
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
-import { createRequire } from 'node:module';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { nativeTool, root, site } from './support.mjs';
+import { loadWorker, nativeTool, root } from './support.mjs';
 
 const wasmTool = join(root, 'build/wasm/quenlor/quenlor-tool.js');
 const reference = join(root, '../shared/reference/positions.tsv');
-
-// The site's engine.js as its page sees it: each line sent is one message to the worker's
-// `onmessage`, each `postMessage` one line back.
-function loadWorker() {
-  const received = [];
-  globalThis.postMessage = (line) => received.push(String(line));
-  createRequire(import.meta.url)(join(site, 'engine.js'));
-  return {
-    // Sends the lines and resolves with what came back, up to the line `isLast` accepts.
-    async ask(lines, isLast) {
-      received.length = 0;
-      for (const line of lines) globalThis.onmessage({ data: line });
-      for (let waited = 0; !received.some(isLast); waited += 1) {
-        assert.ok(waited < 6000, `no answer to ${lines.join(' | ')}; got ${received.join(' | ')}`);
-        await new Promise((resolve) => setTimeout(resolve, 5));
-      }
-      return [...received];
-    },
-  };
-}
 
 test('the WebAssembly build computes the native bench signature', () => {
   const native = spawnSync(nativeTool, ['signature'], { encoding: 'utf8' });

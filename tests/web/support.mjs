@@ -15,6 +15,7 @@ export const { Chess } = require('chess.js');
 
 export const site = join(root, 'build/web');
 export const nativeTool = process.env.QUENLOR_TOOL ?? join(root, 'build/release/quenlor-tool');
+export const nativeUci = join(root, 'build/release/quenlor-uci');
 const timeout = 30000;
 
 // The position as FEN with the en-passant square written after every double step, as
@@ -209,4 +210,24 @@ export class BoardPage {
       { timeout },
     );
   }
+}
+
+// The site's engine.js as its page sees it: each line sent is one message to the worker's
+// `onmessage`, each `postMessage` one line back.
+export function loadWorker() {
+  const received = [];
+  globalThis.postMessage = (line) => received.push(String(line));
+  createRequire(import.meta.url)(join(site, 'engine.js'));
+  return {
+    // Sends the lines and resolves with what came back, up to the line `isLast` accepts.
+    async ask(lines, isLast) {
+      received.length = 0;
+      for (const line of lines) globalThis.onmessage({ data: line });
+      for (let waited = 0; !received.some(isLast); waited += 1) {
+        if (waited > 6000) throw new Error(`no answer to ${lines.join(' | ')}: ${received.join(' | ')}`);
+        await new Promise((resolve) => setTimeout(resolve, 5));
+      }
+      return [...received];
+    },
+  };
 }

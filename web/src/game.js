@@ -35,10 +35,13 @@ export class Game {
     this.startFen = this.chess.fen();
     this.userColour = userColour;
     this.analyses = []; // by ply: what the engine weighed before playing that move
+    this.moves = null; // the verbose history, kept until the next move or take-back
   }
 
+  // The moves so far, as chess.js's verbose history (which it rebuilds by replaying the game).
   history() {
-    return this.chess.history({ verbose: true });
+    this.moves ??= this.chess.history({ verbose: true });
+    return this.moves;
   }
 
   isOver() {
@@ -71,7 +74,8 @@ export class Game {
   play(move, analysis = null) {
     try {
       const played = this.chess.move(move);
-      this.analyses[this.chess.history().length - 1] = analysis;
+      this.moves = null;
+      this.analyses[this.history().length - 1] = analysis;
       return played;
     } catch {
       return null;
@@ -98,7 +102,8 @@ export class Game {
     if (!this.canTakeBack()) return;
     for (;;) {
       const move = this.chess.undo();
-      this.analyses.length = this.chess.history().length;
+      this.moves = null;
+      this.analyses.length = this.history().length;
       if (move.color === this.userColour) return;
     }
   }

@@ -108,8 +108,8 @@ export function renderThinking(panel, game, ply, thinking) {
     element(
       'p',
       { class: 'muted' },
-      `${analysis.nodes} positions in ${analysis.time} ms of search; on the board ` +
-        `${Math.round(analysis.replyMs)} ms after your move.`,
+      `${analysis.nodes} positions searched in ${Math.round(analysis.searchMs)} ms; on the ` +
+        `board ${Math.round(analysis.replyMs)} ms after your move.`,
     ),
   );
 }
