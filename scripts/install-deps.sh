@@ -2,7 +2,10 @@
 # Installs the Debian packages that building and testing need, skipping those already present.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev
-          libbenchmark-dev valgrind xboard xvfb xauth fairymax stockfish polyglot procps)
+          libbenchmark-dev valgrind xboard xvfb xauth fairymax stockfish polyglot procps
+          emscripten node-acorn chromium python3)
+# The web page's tools come from npm and need Node with npm; Debian's serve when there is none.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

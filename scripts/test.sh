@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Builds Quenlor and passes every test: the release build, the sanitizer build, the formatting
-# check, and the short fuzzing run. Installs missing Debian packages first.
+# Builds Quenlor and passes every test: the release build, the web site in a browser, the
+# sanitizer build, the formatting check, and the short fuzzing run. Installs missing Debian
+# packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs=$(nproc)
 
 echo "== formatting"
-clang-format --dry-run --Werror src/*.h src/*.cpp tests/*.cpp tests/*.h tools/*.cpp tools/*.h bench/*.cpp $(ls fuzz/*.cpp fuzz/*.h 2>/dev/null || true)
+clang-format --dry-run --Werror src/*.h src/*.cpp tests/*.cpp tests/*.h tools/*.cpp tools/*.h bench/*.cpp web/engine/*.cpp $(ls fuzz/*.cpp fuzz/*.h 2>/dev/null || true)
 
 echo "== release build and tests"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs"
 ctest --preset release -j "$jobs"
+
+echo "== browser"
+# The site built with Emscripten and esbuild, the engine checked under Node against the native
+# build, then whole games played in headless Chromium.
+scripts/web.sh tool
+node --test --test-concurrency=1 tests/web/engine.test.mjs tests/web/browser.test.mjs
 
 echo "== sanitizer build and tests"
 cmake --preset sanitize >/dev/null

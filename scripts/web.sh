@@ -19,10 +19,11 @@ targets=(engine)
 [ "$mode" = tool ] && targets+=(quenlor-tool)
 cmake --build build/wasm -j 2 --target "${targets[@]}"
 
-# The page's packages, exactly as the lock file pins them, whenever the lock file changed.
+# The page's packages, exactly as the lock file pins them, whenever the lock file changed. No
+# install scripts: esbuild's only checks its binary, which comes as a package of its own.
 if [ ! -f web/node_modules/.package-lock.json ] ||
   [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then
-  (cd web && npm ci --no-audit --no-fund)
+  (cd web && npm ci --no-audit --no-fund --ignore-scripts)
 fi
 node web/build.mjs build/wasm/engine.js build/web
 echo "site built in build/web/"
