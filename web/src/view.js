@@ -53,7 +53,8 @@ export function renderMoves(list, game, selectedPly) {
     if (!engine) button.disabled = true;
     row.append(button);
   });
-  list.lastElementChild?.scrollIntoView?.({ block: 'nearest' });
+  // Keeps the latest move in sight inside the list without scrolling the page.
+  list.scrollTop = list.scrollHeight;
 }
 
 // The engine's root list for the reply at `ply`, best first, with scores, the chosen move
