@@ -17,7 +17,9 @@ self.addEventListener('activate', (event) => {
   event.waitUntil(
     caches
       .keys()
-      .then((names) => Promise.all(names.filter((n) => n !== cacheName).map((n) => caches.delete(n))))
+      .then((names) =>
+        Promise.all(names.filter((n) => n !== cacheName).map((n) => caches.delete(n))),
+      )
       .then(() => self.clients.claim()),
   );
 });

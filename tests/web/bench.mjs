@@ -4,7 +4,16 @@
 // native UCI engine and by the site's WebAssembly engine under Node, for the time per reply.
 //   scripts/web-bench.sh   (or node tests/web/bench.mjs after the release build and scripts/web.sh)
 import { spawnSync } from 'node:child_process';
-import { BoardPage, Chess, launchBrowser, loadWorker, nativeBest, nativeUci, serveSite, toolFen } from './support.mjs';
+import {
+  BoardPage,
+  Chess,
+  launchBrowser,
+  loadWorker,
+  nativeBest,
+  nativeUci,
+  serveSite,
+  toolFen,
+} from './support.mjs';
 
 const median = (values) => {
   const sorted = [...values].sort((a, b) => a - b);
@@ -46,7 +55,9 @@ server.close();
 // them, `rounds` times over, so that its start-up counts for little) and by the site's engine.js
 // under Node (loaded once, then timed).
 const rounds = 5;
-const commands = Array(rounds).fill(searched.map((fen) => `position fen ${fen}\ngo\n`).join('')).join('');
+const commands = Array(rounds)
+  .fill(searched.map((fen) => `position fen ${fen}\ngo\n`).join(''))
+  .join('');
 let started = process.hrtime.bigint();
 const run = spawnSync(nativeUci, [], { input: `${commands}quit\n`, encoding: 'utf8' });
 const native = Number(process.hrtime.bigint() - started) / 1e6 / (rounds * searched.length);
@@ -55,11 +66,24 @@ const worker = loadWorker();
 await worker.ask(['uci', 'isready'], (line) => line === 'readyok');
 started = process.hrtime.bigint();
 for (let i = 0; i < rounds; i += 1) {
-  for (const fen of searched) await worker.ask([`position fen ${fen}`, 'go'], (line) => line.startsWith('bestmove'));
+  for (const fen of searched)
+    await worker.ask([`position fen ${fen}`, 'go'], (line) => line.startsWith('bestmove'));
 }
 const wasm = Number(process.hrtime.bigint() - started) / 1e6 / (rounds * searched.length);
 
-console.log(`game: ${game.history().length} plies, ${replyMs.length} engine replies (${game.pgn().split('\n').at(-1).slice(0, 40)}…)`);
-console.log(`Chromium, user's move to the reply on the board: median ${round(median(replyMs))} ms (min ${round(Math.min(...replyMs))}, max ${round(Math.max(...replyMs))})`);
-console.log(`Chromium, worker round trip (position + go to bestmove): median ${round(median(searchMs))} ms`);
-console.log(`per reply (position + go) over the same ${searched.length} positions x ${rounds}: native quenlor-uci ${round(native)} ms, engine.js under Node ${round(wasm)} ms (${round(wasm / native)}x)`);
+const mean = (values) => values.reduce((a, b) => a + b, 0) / values.length;
+const ending = game.pgn().split('\n').at(-1).slice(0, 40);
+console.log(`game: ${game.history().length} plies, ${replyMs.length} engine replies (${ending}…)`);
+console.log(
+  `Chromium, user's move to the reply on the board: median ${round(median(replyMs))} ms ` +
+    `(min ${round(Math.min(...replyMs))}, max ${round(Math.max(...replyMs))})`,
+);
+console.log(
+  `Chromium, worker round trip (position + go to bestmove): median ` +
+    `${round(median(searchMs))} ms, mean ${round(mean(searchMs))} ms`,
+);
+console.log(
+  `mean per reply (position + go), the same ${searched.length} positions x ${rounds}: ` +
+    `native quenlor-uci ${round(native)} ms, engine.js under Node ${round(wasm)} ms ` +
+    `(${round(wasm / native)}x)`,
+);

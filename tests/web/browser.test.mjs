@@ -42,7 +42,8 @@ function lastMove(chess) {
 
 // The game's end as the page names it, from chess.js's view of the same moves.
 function expectedEnd(chess) {
-  if (chess.isCheckmate()) return { reason: 'checkmate', result: chess.turn() === 'w' ? '0-1' : '1-0' };
+  if (chess.isCheckmate())
+    return { reason: 'checkmate', result: chess.turn() === 'w' ? '0-1' : '1-0' };
   if (chess.isStalemate()) return { reason: 'stalemate', result: '1/2-1/2' };
   if (chess.isInsufficientMaterial()) return { reason: 'insufficient-material', result: '1/2-1/2' };
   if (chess.isThreefoldRepetition()) return { reason: 'threefold-repetition', result: '1/2-1/2' };
@@ -92,83 +93,108 @@ async function playToTheEnd(game, each = async () => {}) {
   assert.deepEqual({ reason: status.reason, result: status.result }, expectedEnd(game));
 }
 
-test('a whole game as White from the start: clicks, a drag, a take-back, the end, PGN', { timeout: 120000 }, async () => {
-  await board.waitForUser();
-  assert.equal(await board.orientation(), 'white');
-  assert.equal(await board.byTestId('side').inputValue(), 'white');
-  const game = new Chess();
-  await playToTheEnd(game, async (turn, uci) => {
-    if (turn === 3) {
-      // Take back the move pair and play the same move again: the same reply follows.
-      await board.byTestId('undo').click();
-      await board.waitForMoves(game.history().length - 2);
-      game.undo();
-      game.undo();
-      assert.equal(await board.fen(), game.fen());
-      await playAndCheck(game, uci);
-    }
-    if (turn === 14 && process.env.QUENLOR_SCREENSHOT) {
-      await board.waitForReplyTime();
-      await page.waitForTimeout(400); // the reply's animation
-      await page.screenshot({ path: process.env.QUENLOR_SCREENSHOT });
-    }
-  });
-  assert.deepEqual(await board.moves(), game.history({ verbose: true }).map((m) => m.lan));
+test(
+  'a whole game as White from the start: clicks, a drag, a take-back, the end, PGN',
+  { timeout: 120000 },
+  async () => {
+    await board.waitForUser();
+    assert.equal(await board.orientation(), 'white');
+    assert.equal(await board.byTestId('side').inputValue(), 'white');
+    const game = new Chess();
+    await playToTheEnd(game, async (turn, uci) => {
+      if (turn === 3) {
+        // Take back the move pair and play the same move again: the same reply follows.
+        await board.byTestId('undo').click();
+        await board.waitForMoves(game.history().length - 2);
+        game.undo();
+        game.undo();
+        assert.equal(await board.fen(), game.fen());
+        await playAndCheck(game, uci);
+      }
+      if (turn === 14 && process.env.QUENLOR_SCREENSHOT) {
+        await board.waitForReplyTime();
+        await page.waitForTimeout(400); // the reply's animation
+        await page.screenshot({ path: process.env.QUENLOR_SCREENSHOT });
+      }
+    });
+    assert.deepEqual(
+      await board.moves(),
+      game.history({ verbose: true }).map((m) => m.lan),
+    );
 
-  // The PGN holds the game and its result; the copy button puts it on the clipboard.
-  const pgn = await board.byTestId('pgn').inputValue();
-  const replay = new Chess();
-  replay.loadPgn(pgn);
-  assert.deepEqual(replay.history(), game.history());
-  assert.equal(replay.getHeaders().Result, expectedEnd(game).result);
-  await board.byTestId('copy-pgn').click();
-  assert.equal(await page.evaluate(() => navigator.clipboard.readText()), pgn);
-});
+    // The PGN holds the game and its result; the copy button puts it on the clipboard.
+    const pgn = await board.byTestId('pgn').inputValue();
+    const replay = new Chess();
+    replay.loadPgn(pgn);
+    assert.deepEqual(replay.history(), game.history());
+    assert.equal(replay.getHeaders().Result, expectedEnd(game).result);
+    await board.byTestId('copy-pgn').click();
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), pgn);
+  },
+);
 
-test('a set-up position played to mate: castling by the king, a promotion chosen', { timeout: 120000 }, async () => {
-  const fen = '4k3/1P6/8/8/8/8/8/4K2R w K - 0 1';
-  await board.byTestId('fen-input').fill(fen);
-  await board.byTestId('set-fen').click();
-  await board.waitForMoves(0);
-  assert.equal(await board.fen(), fen);
-  const game = new Chess(fen);
-  const userMoves = [];
-  await playToTheEnd(game, async (turn, uci) => userMoves.push(uci));
-  assert.ok(userMoves.includes('e1g1'), `castled: ${userMoves}`);
-  assert.ok(userMoves.some((uci) => uci.length === 5), `promoted: ${userMoves}`);
-  assert.equal((await board.status()).result, '1-0');
-  assert.match(await board.byTestId('pgn').inputValue(), /\[FEN "4k3\/1P6\/8\/8\/8\/8\/8\/4K2R w K - 0 1"\]/);
-});
+test(
+  'a set-up position played to mate: castling by the king, a promotion chosen',
+  { timeout: 120000 },
+  async () => {
+    const fen = '4k3/1P6/8/8/8/8/8/4K2R w K - 0 1';
+    await board.byTestId('fen-input').fill(fen);
+    await board.byTestId('set-fen').click();
+    await board.waitForMoves(0);
+    assert.equal(await board.fen(), fen);
+    const game = new Chess(fen);
+    const userMoves = [];
+    await playToTheEnd(game, async (turn, uci) => userMoves.push(uci));
+    assert.ok(userMoves.includes('e1g1'), `castled: ${userMoves}`);
+    assert.ok(
+      userMoves.some((uci) => uci.length === 5),
+      `promoted: ${userMoves}`,
+    );
+    assert.equal((await board.status()).result, '1-0');
+    assert.match(
+      await board.byTestId('pgn').inputValue(),
+      /\[FEN "4k3\/1P6\/8\/8\/8\/8\/8\/4K2R w K - 0 1"\]/,
+    );
+  },
+);
 
-test('playing Black: the engine opens, Black at the bottom, flip, new game', { timeout: 120000 }, async () => {
-  await board.byTestId('side').selectOption('black');
-  await board.waitForMoves(1);
-  assert.equal(await board.orientation(), 'black');
-  const start = new Chess();
-  const opening = nativeBest(start.fen());
-  assert.deepEqual(await board.moves(), [opening.bestmove]);
-  assert.equal((await board.thinking()).fen, start.fen());
-  const game = new Chess();
-  game.move({ from: opening.bestmove.slice(0, 2), to: opening.bestmove.slice(2, 4) });
-  for (let turn = 0; turn < 2; turn += 1) await playAndCheck(game, await userChoice(game));
+test(
+  'playing Black: the engine opens, Black at the bottom, flip, new game',
+  { timeout: 120000 },
+  async () => {
+    await board.byTestId('side').selectOption('black');
+    await board.waitForMoves(1);
+    assert.equal(await board.orientation(), 'black');
+    const start = new Chess();
+    const opening = nativeBest(start.fen());
+    assert.deepEqual(await board.moves(), [opening.bestmove]);
+    assert.equal((await board.thinking()).fen, start.fen());
+    const game = new Chess();
+    game.move({ from: opening.bestmove.slice(0, 2), to: opening.bestmove.slice(2, 4) });
+    for (let turn = 0; turn < 2; turn += 1) await playAndCheck(game, await userChoice(game));
 
-  await board.byTestId('flip').click();
-  assert.equal(await board.orientation(), 'white');
-  await board.byTestId('flip').click();
-  assert.equal(await board.orientation(), 'black');
+    await board.byTestId('flip').click();
+    assert.equal(await board.orientation(), 'white');
+    await board.byTestId('flip').click();
+    assert.equal(await board.orientation(), 'black');
 
-  // A new game keeps the side: the engine opens again, the same way, from a fresh state.
-  await board.byTestId('new-game').click();
-  await board.waitForMoves(1);
-  assert.deepEqual(await board.moves(), [opening.bestmove]);
-  assert.equal(await board.byTestId('side').inputValue(), 'black');
-  assert.equal(await board.byTestId('undo').isDisabled(), true, 'nothing of the user to take back');
+    // A new game keeps the side: the engine opens again, the same way, from a fresh state.
+    await board.byTestId('new-game').click();
+    await board.waitForMoves(1);
+    assert.deepEqual(await board.moves(), [opening.bestmove]);
+    assert.equal(await board.byTestId('side').inputValue(), 'black');
+    assert.equal(
+      await board.byTestId('undo').isDisabled(),
+      true,
+      'nothing of the user to take back',
+    );
 
-  await board.byTestId('side').selectOption('white');
-  await board.waitForMoves(0);
-  assert.equal(await board.orientation(), 'white');
-  assert.equal(await board.fen(), start.fen());
-});
+    await board.byTestId('side').selectOption('white');
+    await board.waitForMoves(0);
+    assert.equal(await board.orientation(), 'white');
+    assert.equal(await board.fen(), start.fen());
+  },
+);
 
 test('a FEN that cannot be played is refused and the game stays', { timeout: 120000 }, async () => {
   const fen = await board.fen();
@@ -180,15 +206,21 @@ test('a FEN that cannot be played is refused and the game stays', { timeout: 120
   }
 });
 
-test('offline once loaded; no console errors; nothing fetched from elsewhere', { timeout: 120000 }, async () => {
-  // The service worker takes the page over once it has stored the site.
-  await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 30000 });
-  await page.context().setOffline(true);
-  await page.reload();
-  await board.waitForUser();
-  const game = new Chess();
-  await playAndCheck(game, 'd2d4');
-  await page.context().setOffline(false);
-  assert.deepEqual(consoleErrors, []);
-  assert.deepEqual(foreignRequests, []);
-});
+test(
+  'offline once loaded; no console errors; nothing fetched from elsewhere',
+  { timeout: 120000 },
+  async () => {
+    // The service worker takes the page over once it has stored the site.
+    await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, {
+      timeout: 30000,
+    });
+    await page.context().setOffline(true);
+    await page.reload();
+    await board.waitForUser();
+    const game = new Chess();
+    await playAndCheck(game, 'd2d4');
+    await page.context().setOffline(false);
+    assert.deepEqual(consoleErrors, []);
+    assert.deepEqual(foreignRequests, []);
+  },
+);

@@ -30,17 +30,30 @@ test('the worker script: reference moves and root lists, new games, bad input', 
   assert.ok(rows.length >= 100);
   for (const row of rows) {
     const [fen, move, rootList] = row.split('\t');
-    const lines = await engine.ask([`position fen ${fen}`, 'go'], (line) => line.startsWith('bestmove'));
+    const lines = await engine.ask([`position fen ${fen}`, 'go'], (line) =>
+      line.startsWith('bestmove'),
+    );
     assert.equal(lines.at(-1), `bestmove ${move === 'none' ? '(none)' : move}`, fen);
     const rootLine = lines.find((line) => line.startsWith('info string root'));
-    assert.equal((rootLine ?? 'info string root').slice('info string root'.length).trim(), rootList ?? '', fen);
+    assert.equal(
+      (rootLine ?? 'info string root').slice('info string root'.length).trim(),
+      rootList ?? '',
+      fen,
+    );
   }
 
   // A new game after others: a fresh state, and the move the engine gives 1. e4 everywhere.
-  const opening = spawnSync(nativeTool, ['best', 'rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1'], {
-    encoding: 'utf8',
-  }).stdout.split('\n')[0];
-  for (const lines of [['ucinewgame', 'position startpos moves e2e4', 'go'], ['ucinewgame', 'position startpos moves e2e4', 'go']]) {
+  const opening = spawnSync(
+    nativeTool,
+    ['best', 'rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1'],
+    {
+      encoding: 'utf8',
+    },
+  ).stdout.split('\n')[0];
+  for (const lines of [
+    ['ucinewgame', 'position startpos moves e2e4', 'go'],
+    ['ucinewgame', 'position startpos moves e2e4', 'go'],
+  ]) {
     const answer = await engine.ask(lines, (line) => line.startsWith('bestmove'));
     assert.equal(answer.at(-1), opening);
   }
@@ -48,6 +61,9 @@ test('the worker script: reference moves and root lists, new games, bad input', 
   // Bad input is answered with an info string and leaves the session working.
   for (const bad of ['position fen not-a-fen', 'position startpos moves e2e5']) {
     const answer = await engine.ask([bad, 'isready'], (line) => line === 'readyok');
-    assert.ok(answer.some((line) => line.startsWith('info string')), `${bad}: ${answer.join(' | ')}`);
+    assert.ok(
+      answer.some((line) => line.startsWith('info string')),
+      `${bad}: ${answer.join(' | ')}`,
+    );
   }
 });

@@ -55,9 +55,13 @@ async function freePort() {
 // Serves the built site with Python's static file server, as `scripts/web.sh serve` does.
 export async function serveSite() {
   const port = await freePort();
-  const server = spawn('python3', ['-m', 'http.server', String(port), '--bind', '127.0.0.1', '--directory', site], {
-    stdio: 'ignore',
-  });
+  const server = spawn(
+    'python3',
+    ['-m', 'http.server', String(port), '--bind', '127.0.0.1', '--directory', site],
+    {
+      stdio: 'ignore',
+    },
+  );
   const url = `http://localhost:${port}/`;
   for (let tries = 0; ; tries += 1) {
     try {
@@ -152,13 +156,19 @@ export class BoardPage {
   }
 
   async status() {
-    return this.byTestId('status').evaluate((node) => ({ ...node.dataset, text: node.textContent }));
+    return this.byTestId('status').evaluate((node) => ({
+      ...node.dataset,
+      text: node.textContent,
+    }));
   }
 
   // Waits until the user may move or the game is over; the status then.
   async waitForUser() {
     await this.page.waitForFunction(
-      () => ['your-move', 'over', 'error'].includes(document.querySelector('[data-testid="status"]').dataset.state),
+      () =>
+        ['your-move', 'over', 'error'].includes(
+          document.querySelector('[data-testid="status"]').dataset.state,
+        ),
       null,
       { timeout },
     );
@@ -170,7 +180,9 @@ export class BoardPage {
     await this.page.waitForFunction(
       (n) =>
         document.querySelectorAll('[data-testid="moves"] [data-ply]').length === n &&
-        ['your-move', 'over', 'error'].includes(document.querySelector('[data-testid="status"]').dataset.state) &&
+        ['your-move', 'over', 'error'].includes(
+          document.querySelector('[data-testid="status"]').dataset.state,
+        ) &&
         document.querySelector('[data-testid="thinking"]').dataset.state !== 'thinking',
       count,
       { timeout },
@@ -180,7 +192,9 @@ export class BoardPage {
 
   // The moves in coordinate notation, in order.
   async moves() {
-    return this.page.$$eval('[data-testid="moves"] [data-ply]', (nodes) => nodes.map((n) => n.dataset.uci));
+    return this.page.$$eval('[data-testid="moves"] [data-ply]', (nodes) =>
+      nodes.map((n) => n.dataset.uci),
+    );
   }
 
   async fen() {
@@ -224,7 +238,8 @@ export function loadWorker() {
       received.length = 0;
       for (const line of lines) globalThis.onmessage({ data: line });
       for (let waited = 0; !received.some(isLast); waited += 1) {
-        if (waited > 6000) throw new Error(`no answer to ${lines.join(' | ')}: ${received.join(' | ')}`);
+        if (waited > 6000)
+          throw new Error(`no answer to ${lines.join(' | ')}: ${received.join(' | ')}`);
         await new Promise((resolve) => setTimeout(resolve, 5));
       }
       return [...received];

@@ -4,8 +4,10 @@ var quenlorPending = [];
 var quenlorReady = false;
 
 function quenlorFeed(line) {
-  if (Module['ccall']('quenlor_line', 'number', ['string'], [String(line)]) === 0 &&
-      typeof close === 'function') {
+  if (
+    Module['ccall']('quenlor_line', 'number', ['string'], [String(line)]) === 0 &&
+    typeof close === 'function'
+  ) {
     close();
   }
 }

@@ -67,7 +67,9 @@ export class Game {
   }
 
   needsPromotion(from, to) {
-    return this.chess.moves({ square: from, verbose: true }).some((m) => m.to === to && m.promotion);
+    return this.chess
+      .moves({ square: from, verbose: true })
+      .some((m) => m.to === to && m.promotion);
   }
 
   // Plays {from, to, promotion}; the move, or null when it is not legal here.
@@ -114,12 +116,18 @@ export class Game {
     if (c.isCheckmate()) {
       const winner = c.turn() === 'w' ? 'b' : 'w';
       const who = winner === this.userColour ? 'you win' : 'Quenlor wins';
-      return { result: winner === 'w' ? '1-0' : '0-1', reason: 'checkmate', text: `Checkmate: ${who}` };
+      return {
+        result: winner === 'w' ? '1-0' : '0-1',
+        reason: 'checkmate',
+        text: `Checkmate: ${who}`,
+      };
     }
     const draw = (reason, text) => ({ result: '1/2-1/2', reason, text });
     if (c.isStalemate()) return draw('stalemate', 'Stalemate: a draw');
-    if (c.isInsufficientMaterial()) return draw('insufficient-material', 'Draw: insufficient material');
-    if (c.isThreefoldRepetition()) return draw('threefold-repetition', 'Draw by threefold repetition');
+    if (c.isInsufficientMaterial())
+      return draw('insufficient-material', 'Draw: insufficient material');
+    if (c.isThreefoldRepetition())
+      return draw('threefold-repetition', 'Draw by threefold repetition');
     if (c.isDrawByFiftyMoves()) return draw('fifty-moves', 'Draw by the 50-move rule');
     return null;
   }

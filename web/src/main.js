@@ -72,7 +72,10 @@ function render() {
     turnColor: nameOf[game.chess.turn()],
     lastMove: last ? [last.from, last.to] : undefined,
     check: game.chess.inCheck() ? nameOf[game.chess.turn()] : false,
-    movable: { color: canMove ? nameOf[game.userColour] : undefined, dests: canMove ? game.dests() : new Map() },
+    movable: {
+      color: canMove ? nameOf[game.userColour] : undefined,
+      dests: canMove ? game.dests() : new Map(),
+    },
   });
   const thinking = state.search !== 0;
   renderStatus(ui.status, game, state.engineState, thinking, state.engineMessage);
@@ -145,6 +148,9 @@ async function engineTurn() {
   if (state.search !== search) return;
   state.search = 0;
   if (!result.bestmove) {
+    // chess.js sees a legal move (the game is not over), the engine none: say so.
+    state.engineState = 'error';
+    state.engineMessage = 'it found no move in a position that has one';
     render();
     return;
   }

@@ -69,7 +69,9 @@ export function renderThinking(panel, game, ply, thinking) {
     return;
   }
   if (!analysis) {
-    panel.append(element('p', { class: 'muted' }, 'Quenlor’s reasons appear here after each reply.'));
+    panel.append(
+      element('p', { class: 'muted' }, 'Quenlor’s reasons appear here after each reply.'),
+    );
     return;
   }
   const played = game.history()[ply];
@@ -91,7 +93,11 @@ export function renderThinking(panel, game, ply, thinking) {
   for (const entry of analysis.root) {
     let san = entry.uci;
     try {
-      san = position.move({ from: entry.uci.slice(0, 2), to: entry.uci.slice(2, 4), promotion: entry.uci[4] }).san;
+      san = position.move({
+        from: entry.uci.slice(0, 2),
+        to: entry.uci.slice(2, 4),
+        promotion: entry.uci[4],
+      }).san;
       position.undo();
     } catch {
       // A move chess.js does not accept is shown in coordinates.
@@ -101,7 +107,10 @@ export function renderThinking(panel, game, ply, thinking) {
       'data-score': String(entry.score),
       class: entry.uci === played.lan ? 'chosen' : '',
     });
-    item.append(element('span', { class: 'san' }, san), element('span', { class: 'score' }, scoreText(entry.score)));
+    item.append(
+      element('span', { class: 'san' }, san),
+      element('span', { class: 'score' }, scoreText(entry.score)),
+    );
     list.append(item);
   }
   panel.append(list);
