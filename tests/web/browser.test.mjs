@@ -207,6 +207,27 @@ test('a FEN that cannot be played is refused and the game stays', { timeout: 120
 });
 
 test(
+  'a phone-sized screen: the page fits its width and the board still takes clicks',
+  { timeout: 120000 },
+  async () => {
+    await page.setViewportSize({ width: 390, height: 844 });
+    try {
+      await board.byTestId('new-game').click();
+      await board.waitForMoves(0);
+      const fit = await page.evaluate(() => ({
+        page: document.documentElement.scrollWidth,
+        board: document.querySelector('[data-testid="board"]').getBoundingClientRect().width,
+      }));
+      assert.ok(fit.page <= 390, `the page is ${fit.page} px wide`);
+      assert.ok(fit.board >= 300 && fit.board <= 390, `the board is ${fit.board} px wide`);
+      await playAndCheck(new Chess(), 'e2e4');
+    } finally {
+      await page.setViewportSize({ width: 1200, height: 800 });
+    }
+  },
+);
+
+test(
   'offline once loaded; no console errors; nothing fetched from elsewhere',
   { timeout: 120000 },
   async () => {
