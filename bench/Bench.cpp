@@ -1,9 +1,11 @@
 // Benchmarks: the cost of one makeMove and one legalMoves, perft speed (leaves per second), and
-// the engine's reply on every position of the bench suite with the calls it makes.
+// the engine's reply on every position of the bench suite with the calls it makes, directly and
+// through a UCI session.
 //   ./build/release/quenlor_bench [--benchmark_filter=...]
 
 #include <benchmark/benchmark.h>
 
+#include <sstream>
 #include <string>
 
 #include "AI.h"
@@ -11,6 +13,7 @@
 #include "Fen.h"
 #include "Perft.h"
 #include "Rules.h"
+#include "UciMain.h"
 
 namespace {
 
@@ -89,6 +92,25 @@ void BM_CpuMoveSuite(benchmark::State& bench) {
   bench.counters["positions"] = static_cast<double>(states.size());
 }
 BENCHMARK(BM_CpuMoveSuite)->Unit(benchmark::kMillisecond);
+
+// The same through the UCI front end: a session answering "position fen ..." and "go" for every
+// suite position, its replies (info lines, root list, bestmove) written to a string. Beside
+// BM_CpuMoveSuite it shows what the protocol adds to a reply.
+void BM_UciGoSuite(benchmark::State& bench) {
+  std::vector<std::string> positions;
+  for (const std::string& fen : benchSuite()) positions.push_back("position fen " + fen);
+  UciSession session;
+  for (auto _ : bench) {
+    std::ostringstream out;
+    for (const std::string& position : positions) {
+      session.handleLine(position, out);
+      session.handleLine("go", out);
+    }
+    benchmark::DoNotOptimize(out.str().size());
+  }
+  bench.counters["positions"] = static_cast<double>(positions.size());
+}
+BENCHMARK(BM_UciGoSuite)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

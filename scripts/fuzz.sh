@@ -9,7 +9,7 @@ build=build/fuzz
 
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOR_FUZZ=ON \
   -DQUENLOR_TESTS=OFF -DQUENLOR_BENCH=OFF >/dev/null
-cmake --build "$build" -j 2 --target fuzz_command fuzz_move fuzz_loop fuzz_rules
+cmake --build "$build" -j 2 --target fuzz_command fuzz_move fuzz_loop fuzz_rules fuzz_uci
 
 # Per-target options: the parsers take long lines, the game targets long move sequences.
 declare -A options=(
@@ -17,9 +17,10 @@ declare -A options=(
   [move]="-dict=fuzz/move.dict -max_len=4096"
   [loop]="-max_len=256 -len_control=0"
   [rules]="-max_len=200 -len_control=0"
+  [uci]="-max_len=512 -len_control=0"
 )
 
-for target in command move loop rules; do
+for target in command move loop rules uci; do
   work="$build/corpus-work/$target"
   findings="$build/findings/$target"
   rm -rf "$work" "$findings"

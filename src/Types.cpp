@@ -401,6 +401,14 @@ History History::settled() const {
   return recentCount_ == 0 ? *this : spilled(nullptr);
 }
 
+History History::withAll(const std::vector<Move>& moves) const {
+  if (moves.empty()) return *this;
+  History out = spilled(nullptr);
+  out.older_->moves.reserve(out.older_->moves.size() + moves.size());
+  out.older_->moves.insert(out.older_->moves.end(), moves.begin(), moves.end());
+  return out;
+}
+
 History History::spilled(const Move* extra) const {
   auto* node = new Node{1, {}};
   node->moves.reserve(size() + 1);

@@ -313,6 +313,9 @@ class History {
   // The same list with every move in the shared node, so that the next few `with` calls
   // do not allocate.
   [[nodiscard]] History settled() const;
+  // A new history with `moves` (oldest first) in front, all in one new shared node: a long game
+  // replayed this way costs one copy of the list, not one per move.
+  [[nodiscard]] History withAll(const std::vector<Move>& moves) const;
 
   friend bool operator==(const History& a, const History& b) {
     return a.toVector() == b.toVector();

@@ -29,17 +29,34 @@ Parser<Unit> blanks() {
   return parser;
 }
 
-// A word and the white space after it.
-Parser<std::string> word() {
-  static const Parser<std::string> parser = bind(
-      many1(sat(isWordChar)), [](std::string w) { return then(blanks(), returnP(std::move(w))); });
+// The length of the word that starts `input`, and where the text after its white space starts.
+std::pair<std::size_t, std::size_t> wordSpan(std::string_view input) {
+  std::size_t end = 0;
+  while (end < input.size() && isWordChar(input[end])) ++end;
+  std::size_t next = end;
+  while (next < input.size() && isSpace(input[next])) ++next;
+  return {end, next};
+}
+
+// A word and the white space after it, as a view into the input. The word parsers scan
+// directly rather than through repetitions: they run once per word of lines that may hold
+// millions.
+Parser<std::string_view> word() {
+  static const Parser<std::string_view> parser([](std::string_view input) {
+    const auto [end, next] = wordSpan(input);
+    if (end == 0) return ParseResults<std::string_view>{};
+    return ParseResults<std::string_view>{{input.substr(0, end), input.substr(next)}};
+  });
   return parser;
 }
 
 // Exactly the word `k`.
 Parser<Unit> keyword(std::string k) {
-  return bind(word(), [k = std::move(k)](const std::string& w) {
-    return w == k ? returnP(Unit{}) : mzero<Unit>();
+  return Parser<Unit>([k = std::move(k)](std::string_view input) {
+    if (!input.starts_with(k) || (input.size() > k.size() && isWordChar(input[k.size()]))) {
+      return ParseResults<Unit>{};
+    }
+    return ParseResults<Unit>{{Unit{}, input.substr(wordSpan(input).second)}};
   });
 }
 
@@ -84,13 +101,13 @@ Parser<std::string> restOfLine() {
 
 // A whole word that is a decimal integer (with an optional "-"), wrapping around like `intP`.
 Parser<std::int32_t> number() {
-  static const Parser<std::int32_t> parser = bind(intP(), [](std::int32_t n) {
-    return Parser<std::int32_t>([n](std::string_view input) {
-      if (!input.empty() && isWordChar(input.front())) return ParseResults<std::int32_t>{};
-      return ParseResults<std::int32_t>{{n, input}};
-    });
+  static const Parser<std::int32_t> parser([digits = intP()](std::string_view input) {
+    const auto [end, next] = wordSpan(input);
+    ParseResults<std::int32_t> results = digits(input.substr(0, end));
+    if (results.empty() || !results.front().second.empty()) return ParseResults<std::int32_t>{};
+    return ParseResults<std::int32_t>{{results.front().first, input.substr(next)}};
   });
-  return then(blanks(), bind(parser, [](std::int32_t n) { return then(blanks(), returnP(n)); }));
+  return parser;
 }
 
 //=== Commands ===//
@@ -178,15 +195,19 @@ Parser<UciCommand> go() {
               bind(goParameters(), [](GoCommand g) { return returnP(UciCommand(g)); }));
 }
 
-// The first word that is not a command keyword, or nothing.
+// The first of the words before a command keyword, or nothing.
 Parser<std::optional<std::string>> skippedWords() {
-  const Parser<std::string> other = bind(word(), [](std::string w) {
-    const bool known = std::find(commandWords.begin(), commandWords.end(), w) != commandWords.end();
-    return known ? mzero<std::string>() : returnP(std::move(w));
+  const Parser<std::string_view> other = Parser<std::string_view>([](std::string_view input) {
+    ParseResults<std::string_view> results = word()(input);
+    if (!results.empty() && std::find(commandWords.begin(), commandWords.end(),
+                                      results.front().first) != commandWords.end()) {
+      results.clear();
+    }
+    return results;
   });
   return foldMany(other, std::optional<std::string>(),
-                  [](std::optional<std::string> first, std::string w) {
-                    return first ? std::move(first) : std::optional<std::string>(std::move(w));
+                  [](std::optional<std::string> first, std::string_view w) {
+                    return first ? std::move(first) : std::optional<std::string>(w);
                   });
 }
 
@@ -251,20 +272,31 @@ PositionSetUp setUpPosition(const PositionCommand& command, const State& previou
     }
     state = *read;
   }
+  // The rules read only the last move of a history (for en passant), so the moves are played on
+  // a state that keeps just that one, and the whole list joins the history at the end: a long
+  // game costs one copy of its moves, not one per move.
+  const History base = state.reversedHistory;
+  std::vector<Move> played;
+  const auto reached = [&] {
+    State out = state;
+    out.reversedHistory = base.withAll(played);
+    return out;
+  };
   const std::string_view text = command.moves;
   std::size_t i = 0;
   while (true) {
     while (i < text.size() && isSpace(text[i])) ++i;
-    if (i == text.size()) return {state, std::nullopt};
+    if (i == text.size()) return {reached(), std::nullopt};
     std::size_t end = i;
     while (end < text.size() && !isSpace(text[end])) ++end;
     const std::string_view moveText = text.substr(i, end - i);
     i = end;
-    // Moves are checked in the position they are played in, which must be one the rules can
-    // generate moves for.
-    if (const std::optional<std::string> reason = unsearchableReason(state)) {
-      return {state, "no move can be played here (" + *reason + "); position before " +
-                         quoteInput(moveText) + " kept"};
+    // The base must be a position the rules can generate moves for; legal moves keep it so.
+    if (played.empty()) {
+      if (const std::optional<std::string> reason = unsearchableReason(state)) {
+        return {reached(), "no move can be played here (" + *reason + "); position before " +
+                               quoteInput(moveText) + " kept"};
+      }
     }
     const ParseResults<Move> parsed = papply(parseMove(), moveText);
     std::optional<Move> legal;
@@ -274,9 +306,11 @@ PositionSetUp setUpPosition(const PositionCommand& command, const State& previou
       if (std::find(moves.begin(), moves.end(), move) != moves.end()) legal = move;
     }
     if (!legal) {
-      return {state, "illegal move " + quoteInput(moveText) + "; position before it kept"};
+      return {reached(), "illegal move " + quoteInput(moveText) + "; position before it kept"};
     }
     state = makeMove(state, *legal);
+    state.reversedHistory = History().with(*legal);
+    played.push_back(*legal);
   }
 }
 

@@ -1,1 +1,212 @@
-// Tests of the UCI session and program.
+// Tests of the UCI session and program: protocol transcripts run in process, the engine's move
+// and root list on every reference position, the xboard program's replies along the reference
+// games, input that is no protocol at all, and the built program for its exit status and
+// command line.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "UciMain.h"
+
+namespace quenlor {
+namespace {
+
+using namespace test;
+
+// The standard output and exit status of the program on `input`; times are shown as "T", since
+// they vary from run to run.
+std::pair<std::string, int> converse(const std::string& input) {
+  std::istringstream in(input);
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = runUci(in, out, err);
+  EXPECT_EQ(err.str(), "") << brief(input);
+  return {std::regex_replace(out.str(), std::regex(" time [0-9]+ "), " time T "), status};
+}
+
+const std::string mateInOne = "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\n";
+const std::string mateInOneSearch =
+    "info depth 1 score mate 1 nodes 17 time T pv a1a8\n"
+    "info depth 2 score mate 1 nodes 33 time T pv a1a8\n"
+    "info depth 3 score mate 1 nodes 221 time T pv a1a8\n"
+    "info depth 4 score mate 1 nodes 362 time T pv a1a8\n";
+const std::string mateInOneAnswer =
+    "info string root a1a8:40000000 a1c1:222 a1d1:222 a1e1:222 a1f1:214 a1b1:214\n"
+    "bestmove a1a8\n";
+
+TEST(UciSession, Transcripts) {
+  const std::string noneAnswer = "info string root\nbestmove (none)\n";
+  // clang-format off
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"uci\nisready\nquit\nisready\n",
+       "id name Quenlor\nid author the Quenlor developers\nuciok\nreadyok\n"},
+      {mateInOne + "go wtime 1000 btime 1000 winc 0 binc 0\n", mateInOneSearch + mateInOneAnswer},
+      // "go depth N": the iterations up to N and the move of the last.
+      {mateInOne + "go depth 2\n",
+       "info depth 1 score mate 1 nodes 17 time T pv a1a8\n"
+       "info depth 2 score mate 1 nodes 33 time T pv a1a8\n"
+       "info string root a1a8:20000000 a1c1:224 a1d1:224 a1e1:224 a1f1:224 a1b1:194 a1a2:194 "
+       "a1a3:194 a1a4:194 a1a5:194 a1a6:194 a1a7:194 g1h1:194 g1g2:186 g1h2:186 g1f1:184 "
+       "g1f2:179\nbestmove a1a8\n"},
+      // The answer to "go infinite" and "go ponder" waits for "stop" or "ponderhit"; a "stop"
+      // at any other time does nothing, and another "go" releases the answer first.
+      {"stop\n" + mateInOne + "go infinite\nisready\nstop\nstop\n",
+       mateInOneSearch + "readyok\n" + mateInOneAnswer},
+      {mateInOne + "go ponder wtime 5\nponderhit\n", mateInOneSearch + mateInOneAnswer},
+      {mateInOne + "go infinite\ngo\n",
+       mateInOneSearch + mateInOneAnswer + mateInOneSearch + mateInOneAnswer},
+      {mateInOne + "go infinite\nquit\nstop\n", mateInOneSearch},
+      // Illegal and unreadable moves keep the position before them; so does an unreadable FEN.
+      {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a7 a7a8\ngo depth 1\n",
+       "info string illegal move \"a7a8\"; position before it kept\n"
+       "info depth 1 score cp -184 nodes 8 time T pv g8h8\n"
+       "info string root g8h8:-184 g7g6:-184 h7h6:-184 g8f8:-194 g7g5:-202 h7h5:-202 f7f6:-209 "
+       "f7f5:-209\nbestmove g8h8\n"},
+      {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a8x\n"
+                   "position fen 6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\ngo\n",
+       "info string illegal move \"a1a8x\"; position before it kept\n"
+       "info string cannot read the FEN \"6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\": rank 1 has more "
+       "than 8 squares; position unchanged\n" + mateInOneSearch + mateInOneAnswer},
+      // Positions the search cannot take, and positions without a legal move.
+      {"position fen 8/8/8/8/8/8/8/8 w - - 0 1 moves e2e4\ngo\n",
+       "info string no move can be played here (White has no king); position before \"e2e4\" "
+       "kept\ninfo string cannot search this position: White has no king\n" + noneAnswer},
+      {"position fen 4k3/4R3/8/8/8/8/8/4K3 w - - 0 1\ngo\n",
+       "info string cannot search this position: Black is in check with White to move\n" +
+       noneAnswer},
+      {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo\n",
+       "info string no legal move: stalemate\n" + noneAnswer},
+      {"position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\ngo depth 2\n",
+       "info string no legal move: checkmate\n" + noneAnswer},
+      // Lines without a command, options, and Windows line ends.
+      {"setoption name Hash value 16\nfoo bar\n\n \t\ndebug on\nposition\n\x01\xff x\n",
+       "info string no option \"Hash\": Quenlor has no options\n"
+       "info string unknown command \"foo\" ignored\n"
+       "info string position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\"\n"
+       "info string unknown command \"\\SOH\\255\" ignored\n"},
+      {"uci\r\n" + mateInOne.substr(0, mateInOne.size() - 1) + "\r\ngo\r\nquit\r\n",
+       "id name Quenlor\nid author the Quenlor developers\nuciok\n" + mateInOneSearch +
+       mateInOneAnswer},
+  };
+  // clang-format on
+  for (const auto& [input, output] : cases) {
+    const auto [out, status] = converse(input);
+    EXPECT_TRUE(sameText(out, output)) << brief(input);
+    EXPECT_EQ(status, 0) << brief(input);
+  }
+}
+
+// The last line of a text.
+std::string lastLine(const std::string& text) {
+  const std::size_t end = text.size() - (text.ends_with('\n') ? 1 : 0);
+  return text.substr(text.rfind('\n', end - 1) + 1, end - text.rfind('\n', end - 1) - 1);
+}
+
+// "go depth N" weakens the engine, "ucinewgame" forgets the game: the moves those play are the
+// ones of the shallower search and of the starting position.
+TEST(UciSession, DepthAndNewGame) {
+  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 1\n").first),
+            "bestmove d7d5");
+  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 0\n").first),
+            "bestmove d7d5");
+  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 9\n").first),
+            "bestmove e7e6");
+  EXPECT_EQ(converse("position startpos moves e2e4\nucinewgame\ngo\n"),
+            converse("position startpos\ngo\n"));
+}
+
+// On every reference position, the move and the root list of `quenlor-tool best`.
+TEST(UciSession, ReferencePositions) {
+  UciSession session;
+  for (const std::vector<std::string>& row : referenceRows("positions.tsv")) {
+    std::ostringstream out;
+    EXPECT_TRUE(session.handleLine("position fen " + row[0], out));
+    EXPECT_TRUE(session.handleLine("go", out));
+    const std::string none = row[1] == "none" ? "info string no legal move: " : "info depth 4 ";
+    const std::string expected = "info string root" + (row[2].empty() ? "" : " " + row[2]) +
+                                 "\nbestmove " + (row[1] == "none" ? "(none)" : row[1]) + "\n";
+    EXPECT_TRUE(out.str().ends_with(expected)) << row[0] << "\n" << out.str();
+    EXPECT_NE(out.str().find(none), std::string::npos) << row[0] << "\n" << out.str();
+  }
+}
+
+// The move words of the lines starting with `prefix`, in order.
+std::vector<std::string> wordsAfter(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> words;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with(prefix)) words.push_back(line.substr(prefix.size()));
+    if (line.starts_with("telluser")) words.push_back("(none)");
+  }
+  return words;
+}
+
+// Along each reference game, "position startpos moves ..." and "go" answer as the xboard
+// program did at every move.
+TEST(UciSession, ReferenceGames) {
+  for (int game = 1; game <= 5; ++game) {
+    const auto base = sharedDir() / "reference" / "games" / ("game" + std::to_string(game));
+    const std::vector<std::string> opponent =
+        wordsAfter(readFile(base.string() + ".in"), "usermove ");
+    const std::vector<std::string> replies = wordsAfter(readFile(base.string() + ".out"), "move ");
+    ASSERT_EQ(opponent.size(), replies.size()) << game;
+    UciSession session;
+    std::string moves;
+    for (std::size_t i = 0; i < opponent.size(); ++i) {
+      moves += " " + opponent[i];
+      std::ostringstream out;
+      session.handleLine("position startpos moves" + moves, out);
+      session.handleLine("go", out);
+      EXPECT_EQ(lastLine(out.str()), "bestmove " + replies[i]) << "game " << game << moves;
+      EXPECT_EQ(out.str().find("illegal"), std::string::npos) << out.str();
+      if (replies[i] != "(none)") moves += " " + replies[i];
+    }
+  }
+}
+
+// Input that is no protocol: long lines of every kind, bytes that are not text, a last line
+// without its newline. The program answers what follows and ends with status 0.
+TEST(UciSession, HostileInput) {
+  const std::size_t mb8 = 8U << 20U;
+  // A long list of legal moves (200000 plies) is played in one pass, and an illegal one ends it:
+  // the answers are those of the position reached.
+  for (const auto& [unit, reached] : std::vector<std::pair<std::string, std::string>>{
+           {"g1f3 g8f6 f3g1 f6g8 ", ""}, {"e2e4 e7e5 ", " moves e2e4 e7e5"}}) {
+    std::string line = "position startpos moves ";
+    while (line.size() < (1U << 20U)) line += unit;
+    const auto [out, status] = converse(line + "\ngo depth 2\n");
+    EXPECT_EQ(lastLine(out),
+              lastLine(converse("position startpos" + reached + "\ngo depth 2\n").first));
+    EXPECT_EQ(status, 0);
+  }
+  for (const std::string& line :
+       {std::string(64U << 20U, 'x'), std::string(mb8, ' '), "go " + std::string(mb8, '9'),
+        std::string(mb8, '\0') + "\xff", "setoption name " + std::string(mb8, 'a')}) {
+    const auto [out, status] = converse(line + "\nisready\n");
+    EXPECT_TRUE(out.ends_with("readyok\n")) << brief(out);
+    EXPECT_EQ(status, 0);
+  }
+}
+
+// The built program: end of input ends it with status 0, and it answers --help and --version.
+TEST(UciBinary, ExitStatusAndCommandLine) {
+  const RunResult game = runProgram(QUENLOR_UCI_BINARY, "uci\nposition startpos moves e2e4\ngo\n");
+  EXPECT_TRUE(game.out.ends_with("\nbestmove e7e6\n")) << game.out;
+  EXPECT_EQ(game.err, "");
+  EXPECT_EQ(game.status, 0);
+  for (const auto& [args, start] : std::vector<std::pair<std::string, std::string>>{
+           {"--help", "Usage: quenlor-uci "}, {"--version", "quenlor-uci " QUENLOR_VERSION "\n"}}) {
+    const RunResult r = runProgram(QUENLOR_UCI_BINARY, "uci\n", args);
+    EXPECT_EQ(r.out.rfind(start, 0), 0U) << args << ": " << r.out;
+    EXPECT_EQ(r.err, "") << args;
+    EXPECT_EQ(r.status, 0) << args;
+  }
+}
+
+}  // namespace
+}  // namespace quenlor
