@@ -121,6 +121,10 @@ test(
       await board.moves(),
       game.history({ verbose: true }).map((m) => m.lan),
     );
+    assert.deepEqual(
+      await board.byTestId('moves').locator('[data-ply]').allTextContents(),
+      game.history(),
+    );
 
     // The PGN holds the game and its result; the copy button puts it on the clipboard.
     const pgn = await board.byTestId('pgn').inputValue();
@@ -171,6 +175,7 @@ test(
     assert.equal((await board.thinking()).fen, start.fen());
     const game = new Chess();
     game.move({ from: opening.bestmove.slice(0, 2), to: opening.bestmove.slice(2, 4) });
+    assert.match((await board.status()).text, /^Black to move/);
     for (let turn = 0; turn < 2; turn += 1) await playAndCheck(game, await userChoice(game));
 
     await board.byTestId('flip').click();
@@ -178,11 +183,14 @@ test(
     await board.byTestId('flip').click();
     assert.equal(await board.orientation(), 'black');
 
-    // A new game keeps the side: the engine opens again, the same way, from a fresh state.
+    // A new game keeps the side: the engine opens again, the same way, from a fresh state,
+    // without reloading the page.
+    await page.evaluate(() => (window.sameDocument = true));
     await board.byTestId('new-game').click();
     await board.waitForMoves(1);
     assert.deepEqual(await board.moves(), [opening.bestmove]);
     assert.equal(await board.byTestId('side').inputValue(), 'black');
+    assert.equal(await page.evaluate(() => window.sameDocument), true);
     assert.equal(
       await board.byTestId('undo').isDisabled(),
       true,
