@@ -47,6 +47,7 @@ export class UciEngine {
     }
   }
 
+  // The worker failed: every waiting request and any later one fails with its error.
   fail(error) {
     for (const request of this.waiting.splice(0)) request.reject(error);
     this.failed = error;
@@ -65,6 +66,7 @@ export class UciEngine {
     });
   }
 
+  // The UCI handshake, then a check that the engine is ready.
   async start() {
     await this.request(['uci'], (line) => line === 'uciok');
     await this.request(['isready'], (line) => line === 'readyok');
@@ -75,6 +77,7 @@ export class UciEngine {
     this.send('ucinewgame');
   }
 
+  // The engine's search of a position: its answer as `parseSearch` reads it.
   async search(fen) {
     const lines = await this.request([`position fen ${fen}`, 'go'], (line) =>
       line.startsWith('bestmove'),

@@ -66,6 +66,7 @@ export class Game {
     return dests;
   }
 
+  // Whether moving from `from` to `to` is a promotion, which needs a piece chosen.
   needsPromotion(from, to) {
     return this.chess
       .moves({ square: from, verbose: true })
@@ -89,6 +90,7 @@ export class Game {
     return { from: uci.slice(0, 2), to: uci.slice(2, 4), promotion: uci[4] };
   }
 
+  // The position as the engine is given it (see fenWithDoubleStep).
   engineFen() {
     const history = this.history();
     return fenWithDoubleStep(this.chess.fen(), history[history.length - 1]);
@@ -141,6 +143,7 @@ export class Game {
       : `${side} to move${check}: Quenlor is thinking…`;
   }
 
+  // The game as PGN, with the players, the date and the result in its headers.
   pgn(date = new Date()) {
     const outcome = this.outcome();
     const pad = (n) => String(n).padStart(2, '0');

@@ -52,6 +52,7 @@ const cg = Chessground(ui.board, {
 });
 new ResizeObserver(() => cg.redrawAll()).observe(ui.board);
 
+// The ply of the engine's latest move, or null before it has moved.
 function lastEngineReply() {
   const history = state.game.history();
   for (let ply = history.length - 1; ply >= 0; ply -= 1) {
@@ -97,6 +98,7 @@ function onBoardMove(from, to) {
   playUserMove({ from, to });
 }
 
+// Shows the chooser with the user's pieces; the board takes no move meanwhile.
 function showPromotion() {
   for (const piece of ui.promotion.querySelectorAll('piece')) {
     piece.classList.remove('white', 'black');
@@ -106,6 +108,7 @@ function showPromotion() {
   render();
 }
 
+// Plays the pending promotion with the chosen piece, or drops it when cancelled.
 function choosePromotion(piece) {
   const move = state.pendingPromotion;
   state.pendingPromotion = null;
@@ -114,6 +117,7 @@ function choosePromotion(piece) {
   else render();
 }
 
+// Plays the user's move, then lets the engine answer; an illegal move just redraws the board.
 function playUserMove(move) {
   if (!state.game.play(move)) {
     render();
@@ -185,6 +189,7 @@ function startGame(fen) {
   engineTurn();
 }
 
+// Takes back the user's last move and the engine's answer to it, forgetting any search under way.
 function takeBack() {
   state.game.takeBack();
   state.search = 0;
@@ -194,6 +199,7 @@ function takeBack() {
   render();
 }
 
+// Puts the game's PGN on the clipboard (by selecting the text where the clipboard API is refused).
 async function copyPgn() {
   const text = state.game.pgn();
   try {

@@ -12,6 +12,7 @@ export function scoreText(score) {
   return score < 0 ? `−${pawns}` : `+${pawns}`;
 }
 
+// A new element with attributes and text.
 function element(tag, attributes = {}, text = '') {
   const node = document.createElement(tag);
   for (const [name, value] of Object.entries(attributes)) node.setAttribute(name, value);
@@ -27,6 +28,7 @@ function plyLabel(startFen, ply) {
   return offset % 2 === 0 ? `${moveNumber}.` : `${moveNumber}…`;
 }
 
+// The moves in SAN, one numbered row per move pair; the engine's moves open their reasons.
 export function renderMoves(list, game, selectedPly) {
   list.replaceChildren();
   let row = null;
@@ -124,7 +126,8 @@ export function renderThinking(panel, game, ply, thinking) {
   );
 }
 
-// status: 'loading', 'error' or 'ready' (the engine's state); thinking while it searches.
+// Whose turn it is or how the game ended, with `data-state` for scripts. `engineState` is
+// 'loading', 'error' or 'ready'; `thinking` while the engine searches.
 export function renderStatus(node, game, engineState, thinking, message) {
   const outcome = game.outcome();
   delete node.dataset.result;
