@@ -64,7 +64,7 @@ check "PGN numbering from a later game" "7	Fairy	Quenlor	1-0	loss	4	ok	White mat
      awk -v first=7 -f "$awkDir/pgn-games.awk")"
 
 #=== protocol check ===#
-feature='feature time=0 ping=0 usermove=1 myname="Quenlor" done=1'
+feature='feature time=0 ping=0 usermove=1 myname="Quenlor" reuse=0 done=1'
 # The start of a Quenlor process as xboard logs it: the handshake in one write, the accepted
 # lines and the game set-up in others.
 start="StartChildProcess (dir=\".\") quenlor
