@@ -9,6 +9,7 @@
 #include "AI.h"
 #include "BenchSuite.h"
 #include "Fen.h"
+#include "Perft.h"
 #include "Rules.h"
 
 namespace {

@@ -309,7 +309,11 @@ ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& stat
   return acc;
 }
 
-ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchStats* stats) {
+namespace {
+
+// The iterations up to `depth`, each reported to `observe` when one is given.
+ScoredMoveList deepen(const State& state, std::int32_t depth, SearchStats* stats,
+                      const IterationObserver* observe) {
   // The root's history goes into shared storage once, so that the search's own moves fit
   // inline and no searched node allocates.
   State root = state;
@@ -317,11 +321,24 @@ ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchSta
   // Each iteration searches the moves of the previous result in its order: all of them at
   // depth 2, the best nine at depth 3 and the best six at depth 4.
   ScoredMoveList result = searchPosition(PositiveInfinity, 1, root, std::nullopt, stats);
+  if (observe != nullptr) (*observe)(1, result);
   for (std::int32_t d = 2; d <= std::min(depth, searchDepth); ++d) {
     const std::size_t keep = d == 2 ? result.size() : d == 3 ? 9 : 6;
     result = searchPosition(PositiveInfinity, d, root, result.firstMoves(keep), stats);
+    if (observe != nullptr) (*observe)(d, result);
   }
   return result;
+}
+
+}  // namespace
+
+ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchStats* stats) {
+  return deepen(state, depth, stats, nullptr);
+}
+
+ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchStats* stats,
+                               const IterationObserver& observe) {
+  return deepen(state, depth, stats, &observe);
 }
 
 ScoredMoveList deepeningResult(const State& state, SearchStats* stats) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -97,6 +98,12 @@ inline constexpr std::int32_t searchDepth = 4;
 // legal move.
 [[nodiscard]] ScoredMoveList deepeningResult(const State& state, std::int32_t depth,
                                              SearchStats* stats = nullptr);
+// Told the depth and the root's scored list as each iteration of the deepening ends.
+using IterationObserver = std::function<void(std::int32_t depth, const ScoredMoveList& result)>;
+// `deepeningResult` to `depth` plies that reports every iteration to `observe` as it ends, so a
+// front end can show the search's progress without running an iteration twice.
+[[nodiscard]] ScoredMoveList deepeningResult(const State& state, std::int32_t depth,
+                                             SearchStats* stats, const IterationObserver& observe);
 // The same after the last iteration, whose first move the engine plays.
 [[nodiscard]] ScoredMoveList deepeningResult(const State& state, SearchStats* stats = nullptr);
 

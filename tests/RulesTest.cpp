@@ -12,6 +12,7 @@
 
 #include "Basics.h"
 #include "Debug.h"
+#include "Perft.h"
 #include "Rules.h"
 #include "TestSupport.h"
 #include "Types.h"

@@ -16,6 +16,7 @@
 #include "Basics.h"
 #include "BenchSuite.h"
 #include "Fen.h"
+#include "Perft.h"
 #include "Rules.h"
 
 namespace {

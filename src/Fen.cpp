@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "Basics.h"
-#include "Rules.h"
 
 namespace quenlor {
 
@@ -94,16 +93,6 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
                                   : history.with(MovePiece({2, file}, {4, file}));
   }
   return State{turn, 1, history, initBoard(placed), castle};
-}
-
-std::uint64_t perft(const State& state, int depth) {
-  if (depth <= 0) return 1;
-  if (depth == 1) return countLegalMoves(state);
-  MoveList moves;
-  generateLegalMoves(state, moves);
-  std::uint64_t total = 0;
-  for (const Move& m : moves) total += perft(makeMove(state, m), depth - 1);
-  return total;
 }
 
 }  // namespace quenlor

@@ -1,8 +1,7 @@
 #pragma once
-// Position set-up from FEN, for tests and developer tools only (the engine itself never reads a
-// FEN), and perft, the count of the legal-move tree that proves the move generator.
+// Fen: position set-up from FEN text, the one FEN reader of the project, used by the UCI front end
+// ("position fen"), the developer tool, the tests and the benchmarks. Uses Types and Basics.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,8 +16,5 @@ namespace quenlor {
 // halfmove clock and move number are ignored. Nothing when the FEN is malformed, with the
 // reason in `error`.
 [[nodiscard]] std::optional<State> stateFromFen(std::string_view fen, std::string* error = nullptr);
-
-// The number of move sequences of exactly `depth` plies (1 for depth 0).
-[[nodiscard]] std::uint64_t perft(const State& state, int depth);
 
 }  // namespace quenlor

@@ -1,0 +1,130 @@
+#pragma once
+// UciInterface: the UCI commands the second front end understands and their parser, the set-up
+// of a position from "position" (FEN, legal moves only), the positions the search cannot take,
+// and the text of every reply line. Uses Parser, MyParseLib, Fen, AI, Rules and Types.
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "AI.h"
+#include "MyParseLib.h"
+#include "Types.h"
+
+namespace quenlor {
+
+//=== Commands ===//
+
+struct UciHello {  // "uci"
+  bool operator==(const UciHello&) const = default;
+};
+struct IsReady {
+  bool operator==(const IsReady&) const = default;
+};
+struct UciNewGame {
+  bool operator==(const UciNewGame&) const = default;
+};
+// "setoption name <name> [value <value>]"; both texts keep their inner spacing.
+struct SetOption {
+  std::string name;
+  std::string value;
+  bool operator==(const SetOption&) const = default;
+};
+// "position startpos|fen <FEN> [moves <move>...]": `fen` empty for startpos; `moves` is the text
+// after the "moves" keyword, read move by move when the position is set up.
+struct PositionCommand {
+  std::optional<std::string> fen;
+  std::string moves;
+  bool operator==(const PositionCommand&) const = default;
+};
+// "go" with its parameters. The clock and limit parameters are read and play no part: the search
+// is always the same. Only `depth` (an earlier iteration) and the two modes that hold the answer
+// back until "stop" matter.
+struct GoCommand {
+  std::optional<std::int32_t> depth;
+  bool infinite = false;
+  bool ponder = false;
+  bool operator==(const GoCommand&) const = default;
+};
+struct UciStop {
+  bool operator==(const UciStop&) const = default;
+};
+struct PonderHit {
+  bool operator==(const PonderHit&) const = default;
+};
+struct UciQuit {
+  bool operator==(const UciQuit&) const = default;
+};
+// A line without a command: blank, or only a "debug"/"register" line, answered with nothing.
+struct Ignored {
+  bool operator==(const Ignored&) const = default;
+};
+// A known command whose arguments cannot be read ("position" without a base), with the reason.
+struct Malformed {
+  std::string reason;
+  bool operator==(const Malformed&) const = default;
+};
+// A line whose words hold no command; `word` is its first word.
+struct UciUnknown {
+  std::string word;
+  bool operator==(const UciUnknown&) const = default;
+};
+
+using UciCommand =
+    std::variant<UciHello, IsReady, UciNewGame, SetOption, PositionCommand, GoCommand, UciStop,
+                 PonderHit, UciQuit, Ignored, Malformed, UciUnknown>;
+
+// One result for every line, consuming all of it. Words are separated by white space; words
+// before the first command keyword are skipped, and so are words a command does not know.
+[[nodiscard]] Parser<UciCommand> parseUciCommand();
+
+// The command of one line (a trailing carriage return is white space like any other).
+[[nodiscard]] UciCommand readUciCommand(std::string_view line);
+
+//=== Positions ===//
+
+// Why the search cannot be run on `state`, or nothing when it can: each side needs exactly one
+// king, and the side that has just moved must not be left in check.
+[[nodiscard]] std::optional<std::string> unsearchableReason(const State& state);
+
+// A position set up from a "position" command: the state reached, and what stopped the set-up
+// early (an unreadable FEN, an illegal move), if anything.
+struct PositionSetUp {
+  State state;
+  std::optional<std::string> problem;
+};
+
+// The state of the command: its base, then each move that is legal in the position it is played
+// in. An unreadable FEN keeps `previous`; the first move that cannot be read or is not legal
+// ends the set-up at the position before it.
+[[nodiscard]] PositionSetUp setUpPosition(const PositionCommand& command, const State& previous);
+
+//=== Replies ===//
+
+// The lines answering "uci", each with its newline.
+[[nodiscard]] std::string uciIdentification();
+
+// A text from the input inside a reply: quoted, escaped, and cut short when long.
+[[nodiscard]] std::string quoteInput(std::string_view text);
+
+// "info string " and the text (texts from the input are quoted and escaped before they get here).
+[[nodiscard]] std::string infoString(std::string_view text);
+
+// The score of the root's first entry after an iteration of `depth` plies, as UCI shows it:
+// "mate N" (moves, negative when the engine is mated) for a mate score, else "cp X".
+[[nodiscard]] std::string uciScore(std::int32_t value, std::int32_t depth);
+
+// The root list in `move:score` words after "info string root" (unscored entries left out).
+[[nodiscard]] std::string rootLine(const ScoredMoveList& result);
+
+// Runs the search that "go" asks for on `state`, writing an "info depth" line to `out` as each
+// iteration ends, and returns the closing lines without newlines (the root line, then
+// "bestmove"), to be written at once or held back until "stop".
+[[nodiscard]] std::vector<std::string> searchAndReport(const State& state, const GoCommand& go,
+                                                       std::ostream& out);
+
+}  // namespace quenlor

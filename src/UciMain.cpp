@@ -1,0 +1,132 @@
+#include "UciMain.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <type_traits>
+#include <variant>
+
+#include "Basics.h"
+#include "UciInterface.h"
+
+#ifndef QUENLOR_NO_MAIN
+#include <csignal>
+#include <iostream>
+#endif
+
+namespace quenlor {
+
+namespace {
+
+void writeLine(std::ostream& out, const std::string& line) {
+  out << line + "\n" << std::flush;
+}
+
+void writeLines(std::ostream& out, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) writeLine(out, line);
+}
+
+}  // namespace
+
+UciSession::UciSession() : state_(newGame()) {}
+
+bool UciSession::handleLine(std::string_view line, std::ostream& out) {
+  const UciCommand command = readUciCommand(line);
+  bool goOn = true;
+  std::visit(
+      [&](const auto& c) {
+        using C = std::decay_t<decltype(c)>;
+        if constexpr (std::is_same_v<C, UciHello>) {
+          out << uciIdentification() << std::flush;
+        } else if constexpr (std::is_same_v<C, IsReady>) {
+          writeLine(out, "readyok");
+        } else if constexpr (std::is_same_v<C, UciNewGame>) {
+          state_ = newGame();
+        } else if constexpr (std::is_same_v<C, SetOption>) {
+          writeLine(out,
+                    infoString("no option " + quoteInput(c.name) + ": Quenlor has no options"));
+        } else if constexpr (std::is_same_v<C, PositionCommand>) {
+          PositionSetUp setUp = setUpPosition(c, state_);
+          state_ = std::move(setUp.state);
+          if (setUp.problem) writeLine(out, infoString(*setUp.problem));
+        } else if constexpr (std::is_same_v<C, GoCommand>) {
+          // Every "go" gets its own bestmove: one still held back is sent first.
+          writeLines(out, held_);
+          held_.clear();
+          std::vector<std::string> closing = searchAndReport(state_, c, out);
+          if (c.infinite || c.ponder) {
+            held_ = std::move(closing);
+          } else {
+            writeLines(out, closing);
+          }
+        } else if constexpr (std::is_same_v<C, UciStop> || std::is_same_v<C, PonderHit>) {
+          writeLines(out, held_);
+          held_.clear();
+        } else if constexpr (std::is_same_v<C, UciQuit>) {
+          goOn = false;
+        } else if constexpr (std::is_same_v<C, Malformed>) {
+          writeLine(out, infoString(c.reason));
+        } else if constexpr (std::is_same_v<C, UciUnknown>) {
+          writeLine(out, infoString("unknown command " + quoteInput(c.word) + " ignored"));
+        }
+        // `Ignored`: nothing to answer.
+      },
+      command);
+  return goOn;
+}
+
+int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
+  try {
+    UciSession session;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const bool goOn = session.handleLine(line, out);
+      if (!out) {
+        err << "quenlor-uci: cannot write to standard output\n" << std::flush;
+        return 1;
+      }
+      if (!goOn) break;
+    }
+    return 0;
+  } catch (const FatalError& e) {
+    err << "quenlor-uci: " << e.what() << "\n" << std::flush;
+    return 1;
+  } catch (const std::bad_alloc&) {
+    err << "quenlor-uci: out of memory\n" << std::flush;
+    return 1;
+  }
+}
+
+std::optional<std::string> uciCommandLineReply(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--version" || arg == "-V") return "quenlor-uci " QUENLOR_VERSION "\n";
+    if (arg == "--help" || arg == "-h") {
+      return "Usage: quenlor-uci [--help | --version]\n"
+             "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
+             "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
+             "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace quenlor
+
+#ifndef QUENLOR_NO_MAIN
+int main(int argc, char** argv) {
+  if (const auto reply = quenlor::uciCommandLineReply({argv + std::min(argc, 1), argv + argc})) {
+    std::fputs(reply->c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  // An interrupt from the interface means nothing to an engine that answers at once, and a
+  // closed pipe must show up as a failed write (exit status 1), not kill the process.
+  std::signal(SIGINT, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  // Every line must reach the interface at once.
+  std::ios::sync_with_stdio(false);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::cout << std::unitbuf;
+  return quenlor::runUci(std::cin, std::cout, std::cerr);
+}
+#endif

@@ -1,0 +1,37 @@
+#pragma once
+// UciMain: the entry point and command loop of the UCI program. A session owns the game position
+// and any answer held back by "go infinite"/"go ponder"; it answers one line at a time and never
+// stops on bad input. Uses UciInterface and Basics; standard C++ only, so it builds for browsers.
+
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Types.h"
+
+namespace quenlor {
+
+// One UCI conversation: the game position and any bestmove held back by "go infinite"/"go ponder".
+class UciSession {
+ public:
+  UciSession();
+  // Answers one input line (given without its line terminator; a trailing '\r' is tolerated),
+  // writing whole reply lines, each ended by '\n', to `out`. Returns false after "quit".
+  bool handleLine(std::string_view line, std::ostream& out);
+
+ private:
+  State state_;
+  std::vector<std::string> held_;  // the closing lines of a search waiting for "stop"
+};
+
+// The whole program over streams; returns the exit status (0 after quit or end of input).
+int runUci(std::istream& in, std::ostream& out, std::ostream& err);
+
+// The text `quenlor-uci --help` or `--version` prints (exit status 0), or nothing for any other
+// command line: interfaces start the engine without arguments, and other arguments are ignored.
+[[nodiscard]] std::optional<std::string> uciCommandLineReply(const std::vector<std::string>& args);
+
+}  // namespace quenlor

@@ -1,0 +1,1 @@
+// Tests of the UCI command parser and replies.
