@@ -103,6 +103,11 @@ fi
 [ "$quenlorUci" = 1 ] && { command -v polyglot >/dev/null || die "polyglot not found (package polyglot)"; }
 quenlor=$(absoluteCommand "$quenlor") || exit 2
 opponent=$(absoluteCommand "$opponent") || exit 2
+# Debian's Fairy-Max 5.0b reads uninitialised memory: with address-space randomisation it
+# crashes on about half of its first moves under a time control, without it it runs reliably.
+case $opponent in
+  fairymax | fairymax\ * | */fairymax | */fairymax\ *) opponent="setarch -R $opponent" ;;
+esac
 
 if [ -z "$out" ]; then out=$(mktemp -d /tmp/quenlor-match.XXXXXX)
 else mkdir -p "$out" || die "cannot create $out"; out=$(cd "$out" && pwd); fi
@@ -199,7 +204,8 @@ playBatch() {
   [ "$colour" = alternate ] && [ $((firstGame % 2)) = 1 ] && quenlorFirst=1
   if [ "$quenlorFirst" = 1 ]; then options+=(-fcp "$quenlor" -scp "$opponent")
   else options+=(-fcp "$opponent" -scp "$quenlor"); fi
-  [ "$colour" = alternate ] || options+=(-sameColorGames "$count")
+  if [ "$colour" = alternate ]; then options+=(-matchGames "$count")
+  else options+=(-sameColorGames "$count"); fi
   if [ "$quenlorUci" = 1 ]; then
     # xboard's own way to run a UCI engine, with polyglot's log of the UCI conversation.
     if [ "$quenlorFirst" = 1 ]; then options+=(-fUCI); else options+=(-sUCI); fi

@@ -55,6 +55,10 @@ function reply(line,   kind) {
   next
 }
 
+# polyglot logs the closing of each pipe as "EOF", and the engine's exit status.
+index($0, toEngine "EOF") || index($0, fromEngine "EOF") { next }
+/POLYGLOT Child exited with status / { if ($NF != 0) fault("engine exited with status " $NF); next }
+
 index($0, toEngine) { command(substr($0, index($0, toEngine) + length(toEngine))); next }
 index($0, fromEngine) { reply(substr($0, index($0, fromEngine) + length(fromEngine))); next }
 
