@@ -24,7 +24,8 @@ usage: scripts/match.sh [options]
       --uci            the opponent speaks UCI: run it through the polyglot adapter
       --uci-option N=V set a UCI option of the opponent (with --uci; may be repeated),
                        e.g. "Skill Level=5"
-  -d, --depth N        the opponent's search depth, sent as "sd N" (default 2; 0: not sent)
+  -d, --depth N        the opponent's search depth, sent to it alone as "sd N" (default 2;
+                       0: not sent)
   -m, --max-moves N    adjudicate a draw after N moves (default 150)
   -s, --stall SECONDS  watchdog: a game with no engine traffic for this long is a fault
                        (default 60)
@@ -224,7 +225,13 @@ playBatch() {
     -matchPause 500
     -debug -nameOfDebugFile "$debug" -sgf "$pgn"
   )
-  [ "$depth" -gt 0 ] && options+=(-depth "$depth")
+  # The depth limit is the opponent's alone: xboard's -depth goes to both engines, and polyglot
+  # would pass it on to quenlor-uci as "go depth N", which makes Quenlor weaker. So the opponent
+  # gets "sd N" in its own start-of-game commands.
+  if [ "$depth" -gt 0 ]; then
+    if [ "$quenlorFirst" = 1 ]; then options+=(-secondInitString "new\nrandom\nsd $depth\n")
+    else options+=(-firstInitString "new\nrandom\nsd $depth\n"); fi
+  fi
   (cd "$out" && HOME="$out/home" DISPLAY=$display exec xboard "${options[@]}") \
     </dev/null >"$log" 2>&1 &
   xboardPid=$!
