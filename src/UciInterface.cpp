@@ -325,8 +325,8 @@ std::string quoteInput(std::string_view text) {
          " bytes)";
 }
 
-std::string uciIdentification() {
-  return "id name Quenlor\nid author the Quenlor developers\nuciok\n";
+std::vector<std::string> uciIdentification() {
+  return {"id name Quenlor", "id author the Quenlor developers", "uciok"};
 }
 
 std::string infoString(std::string_view text) {
