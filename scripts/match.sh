@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Plays a match of Quenlor against another xboard engine through the real xboard GUI, on a
-# private Xvfb display. Quenlor plays Black in every game (it never moves first) and xboard
-# restarts it for every game (it keeps one game per process and ignores "new"). Writes the games
-# to a PGN file, checks xboard's debug log for every line Quenlor was sent and wrote, and prints
-# a summary table. Exits 1 when any game ended by an illegal move, a crash or exit of an engine,
+# Plays a match of Quenlor against another engine through the real xboard GUI, on a private Xvfb
+# display. The xboard program `quenlor` plays Black (it never moves first) and asks xboard for a
+# new process per game; with --uci-quenlor, `quenlor-uci` plays through xboard's UCI adapter
+# (polyglot) as White, Black or both in turn. Writes the games to a PGN file, checks every line
+# Quenlor was sent and wrote (xboard's debug log, or polyglot's log for UCI), and prints a
+# summary table. Exits 1 when any game ended by an illegal move, a crash or exit of an engine,
 # a protocol error, a time forfeit or a stall; 2 for a bad command line or missing program.
 set -uo pipefail
 
@@ -14,12 +15,17 @@ usage() {
   cat <<EOF
 usage: scripts/match.sh [options]
   -n, --games N        games to play (default 2)
-  -q, --quenlor CMD    Quenlor's command (default: build/release/quenlor, else quenlor on PATH)
+  -q, --quenlor CMD    Quenlor's command (default: build/release/quenlor, else quenlor on PATH;
+                       with --uci-quenlor, quenlor-uci in the same places)
+  -u, --uci-quenlor    Quenlor speaks UCI (quenlor-uci), through xboard's polyglot adapter
+  -c, --colour SIDE    Quenlor's side: black (default), white, or alternate (White in odd
+                       games); white and alternate need --uci-quenlor
   -o, --opponent CMD   the opponent's xboard engine command (default: fairymax)
       --uci            the opponent speaks UCI: run it through the polyglot adapter
       --uci-option N=V set a UCI option of the opponent (with --uci; may be repeated),
                        e.g. "Skill Level=5"
-  -d, --depth N        the opponent's search depth, sent as "sd N" (default 2; 0: not sent)
+  -d, --depth N        the opponent's search depth, sent to it alone as "sd N" (default 2;
+                       0: not sent)
   -m, --max-moves N    adjudicate a draw after N moves (default 150)
   -s, --stall SECONDS  watchdog: a game with no engine traffic for this long is a fault
                        (default 60)
@@ -37,13 +43,15 @@ die() {
 }
 
 games=2 quenlor="" opponent=fairymax uci=0 depth=2 maxMoves=150 stall=60 out="" display=""
-screenshot="" uciOptions=()
+screenshot="" uciOptions=() quenlorUci=0 colour=black
 while [ $# -gt 0 ]; do
   case $1 in
     -n | --games) games=${2:-}; shift ;;
     -q | --quenlor) quenlor=${2:-}; shift ;;
     -o | --opponent) opponent=${2:-}; shift ;;
     --uci) uci=1 ;;
+    -u | --uci-quenlor) quenlorUci=1 ;;
+    -c | --colour | --color) colour=${2:-}; shift ;;
     --uci-option) uciOptions+=("${2:-}"); shift ;;
     -d | --depth) depth=${2:-}; shift ;;
     -m | --max-moves) maxMoves=${2:-}; shift ;;
@@ -60,6 +68,12 @@ for number in "$games" "$depth" "$maxMoves" "$stall"; do
   [[ $number =~ ^[0-9]+$ ]] || die "not a number: '$number'"
 done
 [ "$games" -ge 1 ] && [ "$stall" -ge 1 ] || die "games and stall must be at least 1"
+case $colour in
+  black) ;;
+  white | alternate)
+    [ "$quenlorUci" = 1 ] || die "the xboard program never moves first: use --uci-quenlor" ;;
+  *) die "colour must be black, white or alternate: '$colour'" ;;
+esac
 
 # Debian installs xboard and most engines in /usr/games.
 export PATH="$PATH:/usr/games"
@@ -82,11 +96,19 @@ absoluteCommand() {
   echo "$program$rest"
 }
 if [ -z "$quenlor" ]; then
-  if [ -x "$repo/build/release/quenlor" ]; then quenlor="$repo/build/release/quenlor"
-  else quenlor=quenlor; fi
+  program=quenlor
+  [ "$quenlorUci" = 1 ] && program=quenlor-uci
+  if [ -x "$repo/build/release/$program" ]; then quenlor="$repo/build/release/$program"
+  else quenlor=$program; fi
 fi
+[ "$quenlorUci" = 1 ] && { command -v polyglot >/dev/null || die "polyglot not found (package polyglot)"; }
 quenlor=$(absoluteCommand "$quenlor") || exit 2
 opponent=$(absoluteCommand "$opponent") || exit 2
+# Debian's Fairy-Max 5.0b reads uninitialised memory: with address-space randomisation it
+# crashes on about half of its first moves under a time control, without it it runs reliably.
+case $opponent in
+  fairymax | fairymax\ * | */fairymax | */fairymax\ *) opponent="setarch -R $opponent" ;;
+esac
 
 if [ -z "$out" ]; then out=$(mktemp -d /tmp/quenlor-match.XXXXXX)
 else mkdir -p "$out" || die "cannot create $out"; out=$(cd "$out" && pwd); fi
@@ -105,7 +127,7 @@ elif [ ${#uciOptions[@]} -gt 0 ]; then
   die "--uci-option needs --uci"
 fi
 pgn="$out/games.pgn" faults="$out/faults.txt" summary="$out/summary.txt"
-rm -f "$pgn" "$faults" "$summary" "$out"/xboard-*.debug "$out"/xboard-*.log
+rm -f "$pgn" "$faults" "$summary" "$out"/xboard-*.debug "$out"/xboard-*.log "$out"/polyglot-*.log
 : >"$faults"
 # A home of its own, so that neither the user's xboard settings nor ours leak in or out.
 mkdir -p "$out/home"
@@ -175,10 +197,23 @@ playBatch() {
   local count=$1 firstGame=$2 debug="$out/xboard-$2.debug" log="$out/xboard-$2.log"
   local size=-1 quiet=0 before after status
   before=$(countGames)
-  local options=(
-    -fcp "$opponent" -scp "$quenlor"
-    # A match of Quenlor as Black in every game; restart Quenlor (the second engine) per game.
-    -mm -sameColorGames "$count" -xreuse2
+  # The first engine plays White in the first game of the run; xboard alternates colours from
+  # there unless -sameColorGames holds them. Quenlor's handshake asks for a new process per
+  # game, so no reuse option is given.
+  local quenlorFirst=0 options=()
+  [ "$colour" = white ] && quenlorFirst=1
+  [ "$colour" = alternate ] && [ $((firstGame % 2)) = 1 ] && quenlorFirst=1
+  if [ "$quenlorFirst" = 1 ]; then options+=(-fcp "$quenlor" -scp "$opponent")
+  else options+=(-fcp "$opponent" -scp "$quenlor"); fi
+  if [ "$colour" = alternate ]; then options+=(-matchGames "$count")
+  else options+=(-sameColorGames "$count"); fi
+  if [ "$quenlorUci" = 1 ]; then
+    # xboard's own way to run a UCI engine, with polyglot's log of the UCI conversation.
+    if [ "$quenlorFirst" = 1 ]; then options+=(-fUCI); else options+=(-sUCI); fi
+    options+=(-adapterCommand "polyglot -noini -log true -lf \"$out/polyglot-$firstGame.log\" -ec \"%fcp\" -ed \"%fd\"")
+  fi
+  options+=(
+    -mm
     # Quenlor keeps no clock: a slow time control so that only a hung engine loses on time.
     -tc 10 -mps 40
     # Adjudication: xboard ends mates, stalemates, repetitions, 50-move draws, dead material
@@ -190,7 +225,13 @@ playBatch() {
     -matchPause 500
     -debug -nameOfDebugFile "$debug" -sgf "$pgn"
   )
-  [ "$depth" -gt 0 ] && options+=(-depth "$depth")
+  # The depth limit is the opponent's alone: xboard's -depth goes to both engines, and polyglot
+  # would pass it on to quenlor-uci as "go depth N", which makes Quenlor weaker. So the opponent
+  # gets "sd N" in its own start-of-game commands.
+  if [ "$depth" -gt 0 ]; then
+    if [ "$quenlorFirst" = 1 ]; then options+=(-secondInitString "new\nrandom\nsd $depth\n")
+    else options+=(-firstInitString "new\nrandom\nsd $depth\n"); fi
+  fi
   (cd "$out" && HOME="$out/home" DISPLAY=$display exec xboard "${options[@]}") \
     </dev/null >"$log" 2>&1 &
   xboardPid=$!
@@ -241,7 +282,7 @@ playBatch() {
   fi
 }
 
-echo "match: $games games, $opponent (White) against $quenlor (Black), on display $display"
+echo "match: $games games, $quenlor ($colour) against $opponent, on display $display"
 echo "match: output in $out"
 started=$(date +%s)
 played=0 batchPlayed=0 batches=()
@@ -253,17 +294,19 @@ while [ "$played" -lt "$games" ]; do
 done
 elapsed=$(($(date +%s) - started))
 
-# Protocol check over every debug log, in the order of the games they hold.
+# Protocol check over every log, in the order of the games they hold: xboard's debug log for the
+# xboard program, polyglot's log for the UCI one.
 : >"$out/protocol.txt"
 for firstGame in "${batches[@]}"; do
-  debug="$out/xboard-$firstGame.debug"
-  [ -f "$debug" ] || continue
-  awk -v first="$firstGame" -f "$here/match/protocol-check.awk" "$debug" >>"$out/protocol.txt"
+  if [ "$quenlorUci" = 1 ]; then log="$out/polyglot-$firstGame.log" check=uci-check.awk
+  else log="$out/xboard-$firstGame.debug" check=protocol-check.awk; fi
+  [ -f "$log" ] || continue
+  awk -v first="$firstGame" -f "$here/match/$check" "$log" >>"$out/protocol.txt"
 done
 grep '^fault ' "$out/protocol.txt" | sed 's/^fault \([0-9]*\) /\1 protocol: /' >>"$faults"
-# xboard must have started a new Quenlor for every game.
+# xboard must have started a new xboard-program Quenlor for every game, as its handshake asks.
 processes=$(awk '$1 == "processes" { n += $2 } END { print n + 0 }' "$out/protocol.txt")
-if [ "$processes" -ne "$played" ]; then
+if [ "$quenlorUci" = 0 ] && [ "$processes" -ne "$played" ]; then
   echo "$played protocol: $processes Quenlor processes for $played games" >>"$faults"
 fi
 
@@ -285,10 +328,11 @@ fi
        $1 == "sent" { count[$2] += $3 }
        $1 == "interrupts" { interrupts += $2 }
        END {
-         printf "xboard sent Quenlor:"
+         printf "%s sent Quenlor:", sender
          for (i = 0; i < n; i++) printf "%s %s %d", (i ? "," : ""), order[i], count[order[i]]
-         printf "; SIGINT %d times\n", interrupts
-       }' "$out/protocol.txt"
+         if (sender == "xboard") printf "; SIGINT %d times", interrupts
+         printf "\n"
+       }' sender="$([ "$quenlorUci" = 1 ] && echo polyglot || echo xboard)" "$out/protocol.txt"
   if [ -s "$faults" ]; then
     echo "FAULTS:"
     sort -n -s -k1,1 "$faults" | sed 's/^\([0-9]*\) /  game \1: /'

@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -31,6 +32,20 @@ std::string readLine(std::istream& in) {
 }
 
 }  // namespace
+
+std::optional<std::string> commandLineReply(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--version" || arg == "-V") return "quenlor " QUENLOR_VERSION "\n";
+    if (arg == "--help" || arg == "-h") {
+      return "Usage: quenlor [--help | --version]\n"
+             "A chess engine for interfaces that speak the xboard/WinBoard protocol, such as\n"
+             "xboard: start it without arguments and it reads protocol commands on standard\n"
+             "input. It plays one game per process and answers each \"usermove\" at once.\n"
+             "For interfaces that speak UCI, use quenlor-uci.\n";
+    }
+  }
+  return std::nullopt;
+}
 
 void loop(std::istream& in, std::ostream& out, State state) {
   while (true) {
@@ -73,7 +88,11 @@ int runEngine(std::istream& in, std::ostream& out, std::ostream& err) {
 }  // namespace quenlor
 
 #ifndef QUENLOR_NO_MAIN
-int main() {
+int main(int argc, char** argv) {
+  if (const auto reply = quenlor::commandLineReply({argv + std::min(argc, 1), argv + argc})) {
+    std::fputs(reply->c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   // Interfaces interrupt engines with SIGINT before moves; this engine never thinks while it is
   // the opponent's turn, so the signal means nothing to it. A closed pipe must show up as a
   // failed write (exit status 1), not kill the process.

@@ -4,7 +4,10 @@
 // Uses WinboardInterface, Parser, AI and Basics.
 
 #include <istream>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "Types.h"
 
@@ -12,7 +15,12 @@ namespace quenlor {
 
 // The handshake reply.
 inline constexpr const char* winboardFeatures =
-    "feature time=0 ping=0 usermove=1 myname=\"Quenlor\" done=1";
+    "feature time=0 ping=0 usermove=1 myname=\"Quenlor\" reuse=0 done=1";
+
+// The text `quenlor --help` or `quenlor --version` prints (exit status 0), or nothing for any
+// other command line: interfaces start the engine without arguments, and other arguments are
+// ignored.
+[[nodiscard]] std::optional<std::string> commandLineReply(const std::vector<std::string>& args);
 
 // Reads and answers commands from `in` until "quit" (then returns normally). Every failure,
 // end of input included, stops it with a `FatalError`.

@@ -81,6 +81,7 @@ Parser<std::string> textUntil(std::string stop) {
   return Parser<std::string>([stop = std::move(stop)](std::string_view input) {
     std::size_t end = 0;       // just after the last word taken
     std::size_t position = 0;  // start of the next word
+    while (position < input.size() && isSpace(input[position])) ++position;
     while (position < input.size()) {
       std::size_t wordEnd = position;
       while (wordEnd < input.size() && isWordChar(input[wordEnd])) ++wordEnd;
@@ -93,9 +94,17 @@ Parser<std::string> textUntil(std::string stop) {
   });
 }
 
-// Everything that is left; the words a command does not know are skipped this way.
+// Everything that is left, as one text.
 Parser<std::string> restOfLine() {
   static const Parser<std::string> parser = textUntil("");
+  return parser;
+}
+
+// Everything that is left, unread: the words a command does not know are skipped this way.
+Parser<Unit> skipRest() {
+  static const Parser<Unit> parser([](std::string_view input) {
+    return ParseResults<Unit>{{Unit{}, input.substr(input.size())}};
+  });
   return parser;
 }
 
@@ -122,7 +131,7 @@ const std::vector<std::string> clockWords{
 
 // A command of one word; whatever follows it is skipped.
 Parser<UciCommand> simple(const std::string& k, UciCommand command) {
-  return then(keyword(k), then(restOfLine(), returnP(std::move(command))));
+  return then(keyword(k), then(skipRest(), returnP(std::move(command))));
 }
 
 Parser<UciCommand> setOption() {
@@ -135,7 +144,7 @@ Parser<UciCommand> setOption() {
              });
            }));
   const Parser<UciCommand> unnamed =
-      then(restOfLine(), returnP(UciCommand(Malformed{"setoption needs \"name <option>\""})));
+      then(skipRest(), returnP(UciCommand(Malformed{"setoption needs \"name <option>\""})));
   return then(keyword("setoption"), orElse(named, unnamed));
 }
 
@@ -148,7 +157,7 @@ Parser<UciCommand> position() {
              return returnP(std::optional<std::string>(std::move(text)));
            }));
   const Parser<std::string> moves =
-      orElse(then(keyword("moves"), restOfLine()), then(restOfLine(), returnP(std::string())));
+      orElse(then(keyword("moves"), restOfLine()), then(skipRest(), returnP(std::string())));
   const Parser<UciCommand> based =
       bind(orElse(startpos, fen), [moves](std::optional<std::string> f) {
         return bind(moves, [f = std::move(f)](std::string m) {
@@ -156,9 +165,8 @@ Parser<UciCommand> position() {
         });
       });
   const Parser<UciCommand> baseless = then(
-      restOfLine(),
-      returnP(UciCommand(
-          Malformed{"position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\""})));
+      skipRest(), returnP(UciCommand(Malformed{
+                      "position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\""})));
   return then(keyword("position"), orElse(based, baseless));
 }
 
@@ -217,10 +225,6 @@ void writeLine(std::ostream& out, const std::string& line) {
   out << line + "\n" << std::flush;
 }
 
-std::string colourName(Colour colour) {
-  return colour == Colour::White ? "White" : "Black";
-}
-
 }  // namespace
 
 Parser<UciCommand> parseUciCommand() {
@@ -250,12 +254,12 @@ std::optional<std::string> unsearchableReason(const State& state) {
   for (const Colour colour : {Colour::White, Colour::Black}) {
     const std::size_t kings =
         state.getBoard.index.codesOf(pieceCode({colour, PieceType::King})).size();
-    if (kings == 0) return colourName(colour) + " has no king";
-    if (kings > 1) return colourName(colour) + " has " + std::to_string(kings) + " kings";
+    if (kings == 0) return showColourName(colour) + " has no king";
+    if (kings > 1) return showColourName(colour) + " has " + std::to_string(kings) + " kings";
   }
   // The search would capture that king and then find a side without one.
   if (inCheck(state, toggle(state.turn))) {
-    return colourName(toggle(state.turn)) + " is in check with " + colourName(state.turn) +
+    return showColourName(toggle(state.turn)) + " is in check with " + showColourName(state.turn) +
            " to move";
   }
   return std::nullopt;
@@ -321,8 +325,8 @@ std::string quoteInput(std::string_view text) {
          " bytes)";
 }
 
-std::string uciIdentification() {
-  return "id name Quenlor\nid author the Quenlor developers\nuciok\n";
+std::vector<std::string> uciIdentification() {
+  return {"id name Quenlor", "id author the Quenlor developers", "uciok"};
 }
 
 std::string infoString(std::string_view text) {

@@ -105,8 +105,8 @@ struct PositionSetUp {
 
 //=== Replies ===//
 
-// The lines answering "uci", each with its newline.
-[[nodiscard]] std::string uciIdentification();
+// The lines answering "uci", without newlines.
+[[nodiscard]] std::vector<std::string> uciIdentification();
 
 // A text from the input inside a reply: quoted, escaped, and cut short when long.
 [[nodiscard]] std::string quoteInput(std::string_view text);

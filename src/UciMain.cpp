@@ -18,6 +18,7 @@ namespace quenlor {
 
 namespace {
 
+// One whole line in one write, flushed at once, so the interface never sees part of it.
 void writeLine(std::ostream& out, const std::string& line) {
   out << line + "\n" << std::flush;
 }
@@ -37,7 +38,7 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
       [&](const auto& c) {
         using C = std::decay_t<decltype(c)>;
         if constexpr (std::is_same_v<C, UciHello>) {
-          out << uciIdentification() << std::flush;
+          writeLines(out, uciIdentification());
         } else if constexpr (std::is_same_v<C, IsReady>) {
           writeLine(out, "readyok");
         } else if constexpr (std::is_same_v<C, UciNewGame>) {

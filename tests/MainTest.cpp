@@ -18,6 +18,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AI.h"
@@ -229,6 +230,17 @@ TEST(MainBinary, ExitStatusesAndStandardError) {
             1},
        }) {
     expectResult(runEngineBinary(t.input), t);
+  }
+  // Asking for help or the version answers at once, without waiting for input.
+  for (const auto& [args, start] : std::vector<std::pair<std::string, std::string>>{
+           {"--help", "Usage: quenlor "},
+           {"-h", "Usage: quenlor "},
+           {"--version", "quenlor " QUENLOR_VERSION "\n"},
+           {"x --version", "quenlor "}}) {
+    const RunResult r = runProgram(QUENLOR_BINARY, "protover 2\n", args);
+    EXPECT_EQ(r.out.rfind(start, 0), 0u) << args << ": " << r.out;
+    EXPECT_EQ(r.err, "") << args;
+    EXPECT_EQ(r.status, 0) << args;
   }
 }
 

@@ -38,7 +38,7 @@ TEST(Memcheck, FatalStopsWithoutReport) {
   };
   // clang-format off
   const Case cases[] = {
-      {"protover 2\nusermove e2e4\n", "feature time=0 ping=0 usermove=1 myname=\"Quenlor\" done=1\n"
+      {"protover 2\nusermove e2e4\n", "feature time=0 ping=0 usermove=1 myname=\"Quenlor\" reuse=0 done=1\n"
                                       "move e7e6\n", "quenlor: end of input\n"},
       {"quitter\n", "", "quenlor: Parse error: [(Quit,\"ter\")]\n"},
       {"usermove a1a9\n", "", "quenlor: Move off the board: a1a9\n"},

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "AI.h"
@@ -21,31 +20,6 @@ namespace quenlor {
 namespace {
 
 using namespace test;
-
-std::string describe(const UciCommand& command) {
-  struct Show {
-    std::string operator()(const UciHello&) const { return "uci"; }
-    std::string operator()(const IsReady&) const { return "isready"; }
-    std::string operator()(const UciNewGame&) const { return "ucinewgame"; }
-    std::string operator()(const SetOption& c) const {
-      return "setoption [" + c.name + "] [" + c.value + "]";
-    }
-    std::string operator()(const PositionCommand& c) const {
-      return "position [" + c.fen.value_or("startpos") + "] moves [" + c.moves + "]";
-    }
-    std::string operator()(const GoCommand& c) const {
-      return "go depth " + (c.depth ? std::to_string(*c.depth) : "-") +
-             (c.infinite ? " infinite" : "") + (c.ponder ? " ponder" : "");
-    }
-    std::string operator()(const UciStop&) const { return "stop"; }
-    std::string operator()(const PonderHit&) const { return "ponderhit"; }
-    std::string operator()(const UciQuit&) const { return "quit"; }
-    std::string operator()(const Ignored&) const { return "ignored"; }
-    std::string operator()(const Malformed& c) const { return "malformed: " + c.reason; }
-    std::string operator()(const UciUnknown& c) const { return "unknown " + c.word; }
-  };
-  return std::visit(Show{}, command);
-}
 
 TEST(UciInterface, CommandTable) {
   const Malformed noBase{"position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\""};
@@ -92,7 +66,7 @@ TEST(UciInterface, CommandTable) {
   };
   // clang-format on
   for (const auto& [line, expected] : cases) {
-    EXPECT_EQ(describe(readUciCommand(line)), describe(expected)) << brief(line);
+    EXPECT_TRUE(readUciCommand(line) == expected) << brief(line);
   }
 }
 
@@ -141,7 +115,7 @@ TEST(UciInterface, PositionSetUp) {
   };
   // clang-format on
   for (const Case& c : cases) {
-    const std::string what = describe(c.command);
+    const std::string what = c.command.fen.value_or("startpos") + " moves " + c.command.moves;
     const PositionSetUp setUp = setUpPosition(c.command, previous);
     EXPECT_EQ(setUp.problem.has_value(), c.problem) << what << ": " << setUp.problem.value_or("");
     // From the start the state is the one the xboard program holds after the same moves.
@@ -183,29 +157,6 @@ TEST(UciInterface, UnsearchablePositions) {
     if (!reason) {
       EXPECT_EQ(fatalMessage([&] { (void)cpuMove(state); }), "<no fatal error>") << text;
     }
-  }
-}
-
-TEST(UciInterface, ScoreTexts) {
-  // clang-format off
-  const std::vector<std::tuple<std::int32_t, std::int32_t, std::string>> cases{
-      {0,          4, "cp 0"},
-      {-121,       4, "cp -121"},
-      {4999999,    4, "cp 4999999"},
-      {100000184,  1, "mate 1"},   // the last ply mates: the checkmate term
-      {-100000090, 2, "mate -1"},
-      {100000300,  3, "mate 2"},
-      {-99999000,  4, "mate -2"},
-      {20000000,   2, "mate 1"},   // depth left × 10000000: mate inside the tree
-      {40000000,   4, "mate 1"},
-      {20000000,   4, "mate 2"},
-      {-30000000,  4, "mate -1"},
-      {-20000000,  3, "mate -1"},
-      {30000000,   3, "mate 1"},
-  };
-  // clang-format on
-  for (const auto& [value, depth, text] : cases) {
-    EXPECT_EQ(uciScore(value, depth), text) << value << " at depth " << depth;
   }
 }
 

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,7 +25,15 @@ std::pair<std::string, int> converse(const std::string& input) {
   std::ostringstream err;
   const int status = runUci(in, out, err);
   EXPECT_EQ(err.str(), "") << brief(input);
-  return {std::regex_replace(out.str(), std::regex(" time [0-9]+ "), " time T "), status};
+  std::string text = out.str();
+  for (std::size_t at = text.find(" time "); at != std::string::npos;
+       at = text.find(" time ", at + 1)) {
+    const std::size_t digits = at + 6;
+    std::size_t end = digits;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end > digits) text.replace(digits, end - digits, "T");
+  }
+  return {text, status};
 }
 
 const std::string mateInOne = "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\n";

@@ -14,7 +14,7 @@
 #   processes <count>             Quenlor processes seen
 
 BEGIN {
-  feature = "feature time=0 ping=0 usermove=1 myname=\"Quenlor\" done=1"
+  feature = "feature time=0 ping=0 usermove=1 myname=\"Quenlor\" reuse=0 done=1"
   telluser = "telluser \"Game over - I can't make any legal moves\""
   entry = "[0-9]+ [<>](first |second): "
   game = (first == "" ? 1 : first) - 1

@@ -64,7 +64,7 @@ check "PGN numbering from a later game" "7	Fairy	Quenlor	1-0	loss	4	ok	White mat
      awk -v first=7 -f "$awkDir/pgn-games.awk")"
 
 #=== protocol check ===#
-feature='feature time=0 ping=0 usermove=1 myname="Quenlor" done=1'
+feature='feature time=0 ping=0 usermove=1 myname="Quenlor" reuse=0 done=1'
 # The start of a Quenlor process as xboard logs it: the handshake in one write, the accepted
 # lines and the game set-up in others.
 start="StartChildProcess (dir=\".\") quenlor
@@ -114,5 +114,16 @@ sent random 1\nsent level 1\nsent usermove 1\ninterrupts 2\nprocesses 1')" \
 Interrupting second
 20 >second: usermove e2e4
 21 <second: move e7e5" | grep -v '^fault')"
+
+#=== UCI check of polyglot's log ===#
+ucifaults() { awk -f "$awkDir/uci-check.awk" | grep '^fault' ; }
+# name | log (polyglot's prefixes shortened to what the check reads) | expected faults
+while IFS='|' read -r name log want; do
+  check "uci: $name" "$(printf '%b' "$want")" "$(printf '%b' "$log" | ucifaults)"
+done <<'EOF'
+a sound game|1 POLYGLOT *** START ***\n1 Adapter->Engine: uci\n1 Engine->Adapter: id name Quenlor\n1 Engine->Adapter: uciok\n2 Adapter->Engine: ucinewgame\n2 Adapter->Engine: isready\n2 Engine->Adapter: readyok\n3 Adapter->Engine: position startpos moves e2e4\n3 Adapter->Engine: go wtime 1000 btime 1000\n3 Engine->Adapter: info depth 1 score cp 5 nodes 20 time 0 pv e7e5\n3 Engine->Adapter: bestmove e7e5\n4 Adapter->Engine: quit|
+no bestmove and an unasked line|1 Adapter->Engine: ucinewgame\n2 Adapter->Engine: go\n3 Engine->Adapter: quenlor: oops|fault 1 unasked output "quenlor: oops" after "go"\nfault 1 no reply to "go"
+a second bestmove in the next game|1 Adapter->Engine: ucinewgame\n1 Adapter->Engine: ucinewgame\n2 Adapter->Engine: go\n2 Engine->Adapter: bestmove (none)\n3 Engine->Adapter: bestmove e7e5|fault 2 unasked output "bestmove e7e5" after "go"
+EOF
 
 [ "$failures" -eq 0 ] && echo "ok" || exit 1
