@@ -1,10 +1,12 @@
-// Benchmarks: the cost of one makeMove and one legalMoves, perft speed (leaves per second), and
-// the engine's reply on every position of the bench suite with the calls it makes.
+// Benchmarks: the cost of one makeMove, one legalMoves and one evaluatePosition, perft speed
+// (leaves per second), and the engine's reply on every position of the bench suite with the calls
+// it makes.
 //   ./build/release/quenlor_bench [--benchmark_filter=...]
 
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 #include "AI.h"
 #include "BenchSuite.h"
@@ -46,6 +48,19 @@ void BM_LegalMoves(benchmark::State& bench) {
   }
 }
 BENCHMARK(BM_LegalMoves);
+
+// The static evaluation of the position after each legal move of the middlegame in turn.
+void BM_EvaluatePosition(benchmark::State& bench) {
+  const State state = mustParse(middlegame);
+  std::vector<State> children;
+  for (const Move& m : legalMoves(state)) children.push_back(makeMove(state, m));
+  std::size_t i = 0;
+  for (auto _ : bench) {
+    benchmark::DoNotOptimize(evaluatePosition(state.turn, children[i]));
+    i = i + 1 == children.size() ? 0 : i + 1;
+  }
+}
+BENCHMARK(BM_EvaluatePosition);
 
 void BM_Perft(benchmark::State& bench) {
   static const char* const positions[] = {
