@@ -1,5 +1,7 @@
 #include "Basics.h"
 
+#include <bit>
+
 namespace quenlor {
 
 Score negateScore(Score score) {
@@ -142,6 +144,158 @@ State makeMove(const State& state, Move move) {
              rightsAfter(state.castleStatus, state.turn, move)};
   applyMoveToBoard(next.getBoard, state.turn, move, state.reversedHistory);
   return next;
+}
+
+}  // namespace quenlor
+
+namespace quenlor {
+
+//=== Packed moves and positions ===//
+
+std::optional<PackedMove> packMove(Move move) noexcept {
+  if (!inBoard(move.from) || !inBoard(move.to)) return std::nullopt;
+  return static_cast<PackedMove>(static_cast<unsigned>(move.kind) << 15U |
+                                 squareCode(move.from) << 9U | squareCode(move.to) << 3U |
+                                 static_cast<unsigned>(move.promoted));
+}
+
+Move unpackMove(PackedMove move) noexcept {
+  return Move{squareLocation(packedFrom(move)), squareLocation(packedTo(move)),
+              isPackedPromotion(move) ? MoveKind::PromotePawn : MoveKind::MovePiece,
+              packedPromoted(move)};
+}
+
+bool indexAgreesWithSquares(const Board& board) noexcept {
+  std::uint64_t listed = 0;
+  for (PieceCode piece = 0; piece < 12; ++piece) {
+    for (SquareCode sq : board.index.codesOf(piece)) {
+      if (board.squares.cells[sq] != piece + 1 || (listed >> sq & 1U) != 0) return false;
+      listed |= std::uint64_t{1} << sq;
+    }
+  }
+  return listed == board.squares.occupied();
+}
+
+Position positionOf(const State& state) noexcept {
+  Position position{};
+  position.cells = state.getBoard.squares.cells;
+  position.byColour = state.getBoard.squares.byColour;
+  for (SquareCode sq = 0; sq < 64; ++sq) {
+    if (const std::uint8_t cell = position.cells[sq]; cell != 0) {
+      position.byType[(cell - 1U) % 6U] |= std::uint64_t{1} << sq;
+    }
+  }
+  position.turn = state.turn;
+  position.castleRights = state.castleStatus.rights;
+  const std::optional<Move> last = lastMove(state);
+  const std::optional<PackedMove> packed = last ? packMove(*last) : std::nullopt;
+  position.lastMove = packed ? *packed : noMove;
+  return position;
+}
+
+namespace {
+
+constexpr std::uint64_t bit(SquareCode sq) noexcept {
+  return std::uint64_t{1} << sq;
+}
+
+void clearSquare(Position& p, SquareCode sq) noexcept {
+  if (const std::uint8_t cell = p.cells[sq]; cell != 0) {
+    p.cells[sq] = 0;
+    p.byColour[(cell - 1U) / 6U] &= ~bit(sq);
+    p.byType[(cell - 1U) % 6U] &= ~bit(sq);
+  }
+}
+
+void placePiece(Position& p, SquareCode sq, std::uint8_t cell) noexcept {
+  clearSquare(p, sq);
+  p.cells[sq] = cell;
+  p.byColour[(cell - 1U) / 6U] |= bit(sq);
+  p.byType[(cell - 1U) % 6U] |= bit(sq);
+}
+
+// The occupant of `from` moves to `to`, capturing whatever stood there.
+void shiftPiece(Position& p, SquareCode from, SquareCode to) noexcept {
+  const std::uint8_t cell = p.cells[from];
+  clearSquare(p, from);
+  placePiece(p, to, cell);
+}
+
+// The castling rights each square takes away: moving from a square (a `MovePiece` of the
+// mover) and moving onto it (any move, for the opponent's rook corners), per mover colour.
+struct RightsTable {
+  std::array<std::array<std::uint8_t, 64>, 2> leaving{};
+  std::array<std::array<std::uint8_t, 64>, 2> entering{};
+};
+
+constexpr RightsTable makeRightsTable() {
+  RightsTable t{};
+  for (Colour mover : {Colour::White, Colour::Black}) {
+    const auto c = static_cast<std::size_t>(mover);
+    for (BoardSide side : {BoardSide::KingSide, BoardSide::QueenSide}) {
+      const auto pairs = castling(mover, side);
+      t.leaving[c][squareCode(pairs[0].first)] |= CastleStatus::bit(side, mover);
+      t.leaving[c][squareCode(pairs[1].first)] |= CastleStatus::bit(side, mover);
+      const Colour opponent = toggle(mover);
+      t.entering[c][squareCode(castling(opponent, side)[1].first)] |=
+          CastleStatus::bit(side, opponent);
+    }
+  }
+  return t;
+}
+
+constexpr RightsTable rightsTable = makeRightsTable();
+
+}  // namespace
+
+bool applyMove(Position& p, PackedMove move) noexcept {
+  const Colour mover = p.turn;
+  const auto c = static_cast<std::size_t>(mover);
+  const SquareCode from = packedFrom(move);
+  const SquareCode to = packedTo(move);
+  std::uint8_t lost = rightsTable.entering[c][to];
+  if (isPackedPromotion(move)) {
+    // The new piece takes the mover's colour whatever stood on `from`, even nothing at all.
+    clearSquare(p, from);
+    placePiece(p, to, static_cast<std::uint8_t>(pieceCode({mover, packedPromoted(move)}) + 1));
+  } else {
+    const std::uint8_t cell = p.cells[from];
+    if (cell == 0) return false;
+    lost |= rightsTable.leaving[c][from];
+    const auto type = static_cast<PieceType>((cell - 1U) % 6U);
+    const int h = (homeRow(mover) - 1) * 8;  // code of the home row's first square
+    const int fromRow = from / 8;
+    const int toRow = to / 8;
+    if (type == PieceType::King && from == h + 4 && (to == h + 6 || to == h + 2)) {
+      const SquareCode rookFrom = static_cast<SquareCode>(to == h + 6 ? h + 7 : h);
+      const SquareCode rookTo = static_cast<SquareCode>(to == h + 6 ? h + 5 : h + 3);
+      shiftPiece(p, from, to);
+      if (p.cells[rookFrom] == 0) return false;
+      shiftPiece(p, rookFrom, rookTo);
+    } else if (type == PieceType::Pawn && from % 8 != to % 8 &&
+               fromRow == (mover == Colour::White ? 3 : 4) &&
+               toRow == (mover == Colour::White ? 2 : 5)) {
+      // A diagonal step onto the row behind a pawn that has just made its double step past it.
+      const auto passed = static_cast<SquareCode>(fromRow * 8 + to % 8);
+      const auto start = static_cast<SquareCode>((mover == Colour::White ? 1 : 6) * 8 + to % 8);
+      const std::uint8_t victim = p.cells[passed];
+      const std::uint8_t enemyPawn =
+          static_cast<std::uint8_t>(pieceCode({toggle(mover), PieceType::Pawn}) + 1);
+      if (p.lastMove == packedMove(start, passed) && victim == enemyPawn) {
+        clearSquare(p, passed);
+        clearSquare(p, from);
+        placePiece(p, to, static_cast<std::uint8_t>(pieceCode({mover, PieceType::Pawn}) + 1));
+      } else {
+        shiftPiece(p, from, to);
+      }
+    } else {
+      shiftPiece(p, from, to);
+    }
+  }
+  p.castleRights = static_cast<std::uint8_t>(p.castleRights & ~lost);
+  p.turn = toggle(mover);
+  p.lastMove = move;
+  return true;
 }
 
 }  // namespace quenlor

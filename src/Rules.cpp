@@ -440,6 +440,364 @@ void forEachLegalMove(const State& state, Visit&& visit) {
   }
 }
 
+//=== Bit-set attacks and generation on a Position ===//
+
+// Whether walking in king direction d raises the square code (so the nearest square of a set
+// on the ray is its lowest bit), and the generation orders of the sliders' directions.
+constexpr std::array<bool, 8> increasing{false, false, false, false, true, true, true, true};
+constexpr std::array<std::size_t, 4> rookOrder{4, 3, 6, 1};
+constexpr std::array<std::size_t, 4> bishopOrder{7, 5, 2, 0};
+constexpr std::array<std::size_t, 4> diagonalRays{0, 2, 5, 7};
+constexpr std::array<std::size_t, 4> orthogonalRays{1, 3, 4, 6};
+
+// Per colour and square: the squares from which a pawn of that colour captures onto it.
+struct PawnSources {
+  std::array<std::array<std::uint64_t, 64>, 2> mask{};
+};
+
+constexpr PawnSources makePawnSources() {
+  PawnSources t{};
+  for (int sq = 0; sq < 64; ++sq) {
+    const auto s = static_cast<SquareCode>(sq);
+    for (int dc : {-1, 1}) {
+      if (onBoard(rowOf(s) + 1, columnOf(s) + dc))
+        t.mask[0][s] |= bitOf(codeAt(rowOf(s) + 1, columnOf(s) + dc));
+      if (onBoard(rowOf(s) - 1, columnOf(s) + dc))
+        t.mask[1][s] |= bitOf(codeAt(rowOf(s) - 1, columnOf(s) + dc));
+    }
+  }
+  return t;
+}
+
+constexpr PawnSources pawnSources = makePawnSources();
+
+// The diagonal and the orthogonal lines through each square, the square itself excluded.
+struct LineTable {
+  std::array<std::uint64_t, 64> diagonal{};
+  std::array<std::uint64_t, 64> orthogonal{};
+};
+
+constexpr LineTable makeLines() {
+  LineTable t{};
+  for (std::size_t sq = 0; sq < 64; ++sq) {
+    for (std::size_t d : diagonalRays) t.diagonal[sq] |= rayTable.mask[sq][d];
+    for (std::size_t d : orthogonalRays) t.orthogonal[sq] |= rayTable.mask[sq][d];
+  }
+  return t;
+}
+
+constexpr LineTable lineTable = makeLines();
+
+// The nearest square of a non-empty set lying on ray d of some square.
+SquareCode nearestOn(std::uint64_t bits, std::size_t d) noexcept {
+  return static_cast<SquareCode>(increasing[d] ? std::countr_zero(bits)
+                                               : 63 - std::countl_zero(bits));
+}
+
+// The squares a slider on `sq` reaches along ray d: the empty ones and the first occupied one.
+std::uint64_t rayTargets(SquareCode sq, std::size_t d, std::uint64_t occupied) noexcept {
+  std::uint64_t ray = rayTable.mask[sq][d];
+  if (const std::uint64_t blockers = ray & occupied; blockers != 0) {
+    ray ^= rayTable.mask[nearestOn(blockers, d)][d];
+  }
+  return ray;
+}
+
+// Whether one of `sliders` is the first piece met from `sq` along ray d.
+bool sliderOnRay(SquareCode sq, std::size_t d, std::uint64_t occupied,
+                 std::uint64_t sliders) noexcept {
+  const std::uint64_t ray = rayTable.mask[sq][d];
+  if ((ray & sliders) == 0) return false;
+  const std::uint64_t blockers = ray & occupied;
+  return blockers != 0 && ((sliders >> nearestOn(blockers, d)) & 1U) != 0;
+}
+
+// The attack test with the occupied squares given and only the pieces of `colour` in `keep`
+// counted, so that a move's effect can be tested without applying it.
+bool attackedWith(const Position& p, Colour colour, SquareCode sq, std::uint64_t occupied,
+                  std::uint64_t keep) noexcept {
+  const std::uint64_t them = p.byColour[static_cast<std::size_t>(colour)] & keep;
+  const auto& type = p.byType;
+  if ((knightTargets.mask[sq] & type[3] & them) != 0) return true;
+  if (((kingTargets.mask[sq] | bitOf(sq)) & type[0] & them) != 0) return true;
+  if ((pawnSources.mask[static_cast<std::size_t>(colour)][sq] & type[5] & them) != 0) return true;
+  if (const std::uint64_t diagonal = (type[4] | type[1]) & them;
+      (diagonal & lineTable.diagonal[sq]) != 0) {
+    for (std::size_t d : diagonalRays) {
+      if (sliderOnRay(sq, d, occupied, diagonal)) return true;
+    }
+  }
+  if (const std::uint64_t straight = (type[2] | type[1]) & them;
+      (straight & lineTable.orthogonal[sq]) != 0) {
+    for (std::size_t d : orthogonalRays) {
+      if (sliderOnRay(sq, d, occupied, straight)) return true;
+    }
+  }
+  return false;
+}
+
+// The legality test of the side to move's moves on a Position, the same decisions as
+// `LegalityContext` made cheaply: when the king is not in check a move other than a king move,
+// castling or a diagonal pawn move from the en-passant row is legal unless its piece is pinned
+// and leaves the pin's line; in check such a move is tested on the squares it empties and fills.
+// King moves are tested on their target with the king lifted; castling and the diagonal pawn
+// moves from the en-passant row (possibly en passant) are applied to a copy and tested.
+class PositionLegality {
+ public:
+  explicit PositionLegality(const Position& p)
+      : p_(p),
+        mover_(p.turn),
+        enemy_(toggle(p.turn)),
+        king_(p.kingSquare(p.turn)),
+        occupied_(p.occupied()),
+        check_(attackedWith(p, enemy_, king_, occupied_, ~std::uint64_t{0})) {
+    if (check_) return;
+    const std::uint64_t own = p.byColour[static_cast<std::size_t>(mover_)];
+    const std::uint64_t them = p.byColour[static_cast<std::size_t>(enemy_)];
+    const std::uint64_t diagonal = (p.byType[4] | p.byType[1]) & them;
+    const std::uint64_t straight = (p.byType[2] | p.byType[1]) & them;
+    if (((diagonal & lineTable.diagonal[king_]) | (straight & lineTable.orthogonal[king_])) == 0)
+      return;
+    for (std::size_t d = 0; d < 8; ++d) {
+      const bool isDiagonal = kingOffsets[d].dr != 0 && kingOffsets[d].dc != 0;
+      const std::uint64_t sliders = isDiagonal ? diagonal : straight;
+      const std::uint64_t ray = rayTable.mask[king_][d];
+      if ((ray & sliders) == 0) continue;
+      std::uint64_t blockers = ray & occupied_;
+      const SquareCode first = nearestOn(blockers, d);
+      if ((own & bitOf(first)) == 0) continue;
+      blockers &= ~bitOf(first);
+      if (blockers == 0 || (sliders & bitOf(nearestOn(blockers, d))) == 0) continue;
+      pinned_ |= bitOf(first);
+      pinLine_[first] = ray;
+    }
+  }
+
+  [[nodiscard]] bool inCheck() const noexcept { return check_; }
+  [[nodiscard]] bool isPinned(SquareCode from) const noexcept {
+    return (pinned_ & bitOf(from)) != 0;
+  }
+  // The targets a piece on `from` may keep when the king is not in check.
+  [[nodiscard]] std::uint64_t allowed(SquareCode from) const noexcept {
+    return isPinned(from) ? pinLine_[from] : ~std::uint64_t{0};
+  }
+  // A move of a piece other than the king that is neither castling nor en passant.
+  [[nodiscard]] bool ordinary(SquareCode from, SquareCode to) const noexcept {
+    if (check_) {
+      return !attackedWith(p_, enemy_, king_, (occupied_ & ~bitOf(from)) | bitOf(to), ~bitOf(to));
+    }
+    return !isPinned(from) || (pinLine_[from] & bitOf(to)) != 0;
+  }
+  [[nodiscard]] bool kingStep(SquareCode from, SquareCode to) const noexcept {
+    return !attackedWith(p_, enemy_, to, (occupied_ & ~bitOf(from)) | bitOf(to), ~bitOf(to));
+  }
+  [[nodiscard]] bool byApplying(PackedMove move) const noexcept {
+    Position after = p_;
+    if (!applyMove(after, move)) return false;  // cannot happen for generated moves
+    return !attackedWith(after, enemy_, after.kingSquare(mover_), after.occupied(),
+                         ~std::uint64_t{0});
+  }
+
+ private:
+  const Position& p_;
+  Colour mover_;
+  Colour enemy_;
+  SquareCode king_;
+  std::uint64_t occupied_;
+  bool check_;
+  std::uint64_t pinned_ = 0;
+  std::array<std::uint64_t, 64> pinLine_;  // read only for pinned pieces
+};
+
+// The castling moves of the side to move whose conditions hold (the landing square is left to
+// the legality test), king side first.
+template <typename Visit>
+bool forEachCastling(const Position& p, const PositionLegality& legality, Visit&& visit) {
+  const Colour colour = p.turn;
+  const Colour other = toggle(colour);
+  for (BoardSide side : {BoardSide::KingSide, BoardSide::QueenSide}) {
+    if ((p.castleRights & CastleStatus::bit(side, colour)) == 0) continue;
+    const auto pairs = castling(colour, side);
+    const SquareCode kingFrom = squareCode(pairs[0].first);
+    const SquareCode kingTo = squareCode(pairs[0].second);
+    const SquareCode rookFrom = squareCode(pairs[1].first);
+    if (p.cells[kingFrom] != cellOf({colour, PieceType::King})) continue;
+    if (p.cells[rookFrom] != cellOf({colour, PieceType::Rook})) continue;
+    const std::uint64_t occupied = p.occupied();
+    if ((betweenTable.mask[kingFrom][rookFrom] & occupied) != 0) continue;
+    const auto crossed = static_cast<SquareCode>((kingFrom + kingTo) / 2);
+    if (attackedWith(p, other, kingFrom, occupied, ~std::uint64_t{0}) ||
+        attackedWith(p, other, crossed, occupied, ~std::uint64_t{0})) {
+      continue;
+    }
+    const PackedMove move = packedMove(kingFrom, kingTo);
+    if (legality.byApplying(move) && !visit(move)) return false;
+  }
+  return true;
+}
+
+// The legal moves of one pawn in generation order; false once `visit` has returned false.
+template <typename Visit>
+bool forEachPawnMove(const Position& p, const PositionLegality& legality, SquareCode from,
+                     Visit&& visit) {
+  const bool white = p.turn == Colour::White;
+  const int d = white ? -1 : 1;
+  const int row = from / 8;  // 0 for the first row
+  const int column = from % 8;
+  const int startRow = white ? 6 : 1;
+  const int promotionRow = white ? 1 : 6;
+  const int enPassantRow = white ? 3 : 4;
+  const std::uint64_t occupied = p.occupied();
+  const std::uint64_t enemy = p.byColour[white ? 1 : 0];
+  std::array<SquareCode, 4> targets{};
+  std::size_t count = 0;
+  // The advance must stay on the board: a pawn left unpromoted on its last row has no advance.
+  const int next = row + d;
+  if (next >= 0 && next <= 7) {
+    const auto advance = static_cast<SquareCode>(next * 8 + column);
+    if ((occupied & bitOf(advance)) == 0) {
+      targets[count++] = advance;
+      const auto twoAhead = static_cast<SquareCode>((row + 2 * d) * 8 + column);
+      if (row == startRow && (occupied & bitOf(twoAhead)) == 0) targets[count++] = twoAhead;
+    }
+    for (int dc : {-1, 1}) {
+      const int c = column + dc;
+      if (c < 0 || c > 7) continue;
+      const auto target = static_cast<SquareCode>(next * 8 + c);
+      if ((enemy & bitOf(target)) != 0) targets[count++] = target;
+    }
+  }
+  if (row == promotionRow) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!legality.ordinary(from, targets[i])) continue;
+      for (PieceType t :
+           {PieceType::Queen, PieceType::Rook, PieceType::Bishop, PieceType::Knight}) {
+        if (!visit(packedPromotion(from, targets[i], t))) return false;
+      }
+    }
+    return true;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const PackedMove move = packedMove(from, targets[i]);
+    // A diagonal move from the en-passant row may be an en-passant capture when applied.
+    const bool legal = row == enPassantRow && targets[i] % 8 != column
+                           ? legality.byApplying(move)
+                           : legality.ordinary(from, targets[i]);
+    if (legal && !visit(move)) return false;
+  }
+  if (row != enPassantRow || p.lastMove == noMove) return true;
+  const std::uint8_t enemyPawn = cellOf({toggle(p.turn), PieceType::Pawn});
+  for (int dc : {-1, 1}) {
+    const int c = column + dc;
+    if (c < 0 || c > 7) continue;
+    const auto beside = static_cast<SquareCode>(row * 8 + c);
+    if (p.cells[beside] != enemyPawn) continue;
+    const auto start = static_cast<SquareCode>((row + 2 * d) * 8 + c);
+    if (p.lastMove != packedMove(start, beside)) continue;
+    const PackedMove move = packedMove(from, static_cast<SquareCode>(next * 8 + c));
+    if (legality.byApplying(move) && !visit(move)) return false;
+  }
+  return true;
+}
+
+// Calls `visit` with each legal move of the side to move in generation order until it returns
+// false.
+template <typename Visit>
+void forEachLegalMove(const Position& p, Visit&& visit) {
+  const std::uint64_t ownAll = p.byColour[static_cast<std::size_t>(p.turn)];
+  if (ownAll == 0) return;
+  const PositionLegality legality(p);
+  const std::uint64_t occupied = p.occupied();
+  auto slides = [&](SquareCode from, const std::array<std::size_t, 4>& order) {
+    for (std::size_t d : order) {
+      std::uint64_t targets = rayTargets(from, d, occupied) & ~ownAll;
+      while (targets != 0) {
+        const SquareCode to = nearestOn(targets, d);
+        targets &= ~bitOf(to);
+        if (legality.ordinary(from, to) && !visit(packedMove(from, to))) return false;
+      }
+    }
+    return true;
+  };
+  auto steps = [&](SquareCode from, const StepTargets& table, bool king) {
+    for (std::uint8_t i = 0; i < table.count[from]; ++i) {
+      const SquareCode to = table.squares[from][i];
+      if ((ownAll & bitOf(to)) != 0) continue;
+      const bool legal = king ? legality.kingStep(from, to) : legality.ordinary(from, to);
+      if (legal && !visit(packedMove(from, to))) return false;
+    }
+    return true;
+  };
+  for (std::uint64_t own = ownAll; own != 0; own &= own - 1) {
+    const auto from = static_cast<SquareCode>(std::countr_zero(own));
+    bool more = true;
+    switch (static_cast<PieceType>((p.cells[from] - 1U) % 6U)) {
+      case PieceType::King:
+        more = steps(from, kingTargets, true) && forEachCastling(p, legality, visit);
+        break;
+      case PieceType::Knight: more = steps(from, knightTargets, false); break;
+      case PieceType::Rook: more = slides(from, rookOrder); break;
+      case PieceType::Bishop: more = slides(from, bishopOrder); break;
+      case PieceType::Queen: more = slides(from, rookOrder) && slides(from, bishopOrder); break;
+      case PieceType::Pawn: more = forEachPawnMove(p, legality, from, visit); break;
+    }
+    if (!more) return;
+  }
+}
+
+// The number of legal moves, counted by target sets where no move needs a test of its own.
+std::size_t countMoves(const Position& p) {
+  const std::uint64_t ownAll = p.byColour[static_cast<std::size_t>(p.turn)];
+  if (ownAll == 0) return 0;
+  const PositionLegality legality(p);
+  std::size_t n = 0;
+  auto one = [&n](PackedMove) {
+    ++n;
+    return true;
+  };
+  if (legality.inCheck()) {
+    forEachLegalMove(p, one);
+    return n;
+  }
+  const std::uint64_t occupied = p.occupied();
+  for (std::uint64_t own = ownAll; own != 0; own &= own - 1) {
+    const auto from = static_cast<SquareCode>(std::countr_zero(own));
+    std::uint64_t targets = 0;
+    switch (static_cast<PieceType>((p.cells[from] - 1U) % 6U)) {
+      case PieceType::King:
+        for (std::uint64_t t = kingTargets.mask[from] & ~ownAll; t != 0; t &= t - 1) {
+          if (legality.kingStep(from, static_cast<SquareCode>(std::countr_zero(t)))) ++n;
+        }
+        forEachCastling(p, legality, one);
+        continue;
+      case PieceType::Knight: targets = knightTargets.mask[from]; break;
+      case PieceType::Rook:
+        for (std::size_t d : orthogonalRays) targets |= rayTargets(from, d, occupied);
+        break;
+      case PieceType::Bishop:
+        for (std::size_t d : diagonalRays) targets |= rayTargets(from, d, occupied);
+        break;
+      case PieceType::Queen:
+        for (std::size_t d = 0; d < 8; ++d) targets |= rayTargets(from, d, occupied);
+        break;
+      case PieceType::Pawn:  // a handful of targets, each with its promotions
+        forEachPawnMove(p, legality, from, one);
+        continue;
+    }
+    n += static_cast<std::size_t>(std::popcount(targets & ~ownAll & legality.allowed(from)));
+  }
+  return n;
+}
+
+// The working form of a state for move generation: its index agrees with its squares and the
+// side to move has exactly one king (otherwise the State path reports the missing king).
+std::optional<Position> workingPosition(const State& state) {
+  if (!indexAgreesWithSquares(state.getBoard)) return std::nullopt;
+  const Position position = positionOf(state);
+  if (!position.hasOneKing(position.turn)) return std::nullopt;
+  return position;
+}
+
 }  // namespace
 
 std::optional<Piece> nextPieceInLine(const Board& board, Location square, int rowStep,
@@ -505,6 +863,13 @@ MoveList possibleMovesForPiece(Piece piece, Location square, const State& state)
 
 void generateLegalMoves(const State& state, MoveList& out) {
   out.clear();
+  if (const std::optional<Position> p = workingPosition(state)) {
+    forEachLegalMove(*p, [&](PackedMove m) {
+      out.push(unpackMove(m));
+      return true;
+    });
+    return;
+  }
   forEachLegalMove(state, [&](Move m) {
     out.push(m);
     return true;
@@ -518,6 +883,7 @@ MoveList legalMoves(const State& state) {
 }
 
 bool hasLegalMove(const State& state) {
+  if (const std::optional<Position> p = workingPosition(state)) return hasLegalMove(*p);
   bool found = false;
   forEachLegalMove(state, [&](Move) {
     found = true;
@@ -527,12 +893,60 @@ bool hasLegalMove(const State& state) {
 }
 
 std::size_t countLegalMoves(const State& state) {
+  if (const std::optional<Position> p = workingPosition(state)) return countMoves(*p);
   std::size_t n = 0;
   forEachLegalMove(state, [&](Move) {
     ++n;
     return true;
   });
   return n;
+}
+
+}  // namespace quenlor
+
+namespace quenlor {
+
+std::optional<Position> searchablePosition(const State& state) {
+  if (!indexAgreesWithSquares(state.getBoard)) return std::nullopt;
+  const Position position = positionOf(state);
+  if (!position.hasOneKing(Colour::White) || !position.hasOneKing(Colour::Black)) {
+    return std::nullopt;
+  }
+  if (moverLeftInCheck(position)) return std::nullopt;
+  return position;
+}
+
+bool attackedBy(const Position& position, Colour colour, SquareCode square) noexcept {
+  return attackedWith(position, colour, square, position.occupied(), ~std::uint64_t{0});
+}
+
+bool moverLeftInCheck(const Position& position) noexcept {
+  return attackedBy(position, position.turn, position.kingSquare(toggle(position.turn)));
+}
+
+bool inCheck(const Position& position) noexcept {
+  return attackedBy(position, toggle(position.turn), position.kingSquare(position.turn));
+}
+
+void generateLegalMoves(const Position& position, PackedMoveList& out) {
+  out.clear();
+  forEachLegalMove(position, [&](PackedMove m) {
+    out.push(m);
+    return true;
+  });
+}
+
+bool hasLegalMove(const Position& position) {
+  bool found = false;
+  forEachLegalMove(position, [&](PackedMove) {
+    found = true;
+    return false;
+  });
+  return found;
+}
+
+std::size_t countLegalMoves(const Position& position) {
+  return countMoves(position);
 }
 
 }  // namespace quenlor
