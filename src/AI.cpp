@@ -294,7 +294,8 @@ std::int32_t doubledPenaltyOf(std::uint64_t pawns) noexcept {
     two |= one & row;
     one |= row;
   }
-  return -(20 * std::popcount(two & ~three) + 80 * std::popcount(three));
+  if (two == 0) return 0;
+  return -(20 * countBits(two & ~three) + 80 * countBits(three));
 }
 
 Terms termsOf(const Position& p) noexcept {

@@ -55,6 +55,15 @@ void applyMoveToBoard(Board& board, Colour mover, Move move, const History& hist
 
 //=== Packed moves and positions: the working form of the rules and the search ===//
 
+// The number of squares in a set. Written out (a few shifts and one multiplication) because
+// without a target-specific option `std::popcount` becomes a library call.
+[[nodiscard]] constexpr int countBits(std::uint64_t bits) noexcept {
+  bits -= (bits >> 1U) & 0x5555555555555555ULL;
+  bits = (bits & 0x3333333333333333ULL) + ((bits >> 2U) & 0x3333333333333333ULL);
+  bits = (bits + (bits >> 4U)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((bits * 0x0101010101010101ULL) >> 56U);
+}
+
 // A move with both squares on the board in 16 bits: promoted type (bits 0-2), target (3-8),
 // origin (9-14) and kind (15). Compared as integers, packed moves keep the `Move` order.
 using PackedMove = std::uint16_t;
@@ -106,7 +115,8 @@ struct Position {
     return static_cast<SquareCode>(std::countr_zero(pieces(colour, PieceType::King)));
   }
   [[nodiscard]] bool hasOneKing(Colour colour) const noexcept {
-    return std::popcount(pieces(colour, PieceType::King)) == 1;
+    const std::uint64_t kings = pieces(colour, PieceType::King);
+    return kings != 0 && (kings & (kings - 1)) == 0;
   }
 };
 

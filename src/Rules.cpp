@@ -745,6 +745,39 @@ void forEachLegalMove(const Position& p, Visit&& visit) {
   }
 }
 
+// The moves of the pawns that are neither pinned nor on the en-passant row, the king not being
+// in check: advances, double steps and captures shifted as sets, a promotion counting four.
+std::size_t countFreePawnMoves(const Position& p, const PositionLegality& legality,
+                               int enPassantRow) {
+  constexpr std::uint64_t fileA = 0x0101010101010101ULL;
+  constexpr std::uint64_t fileH = fileA << 7U;
+  const bool white = p.turn == Colour::White;
+  std::uint64_t pawns = p.pieces(p.turn, PieceType::Pawn) & ~(0xFFULL << (8U * enPassantRow));
+  for (std::uint64_t b = pawns; b != 0; b &= b - 1) {
+    const auto sq = static_cast<SquareCode>(std::countr_zero(b));
+    if (legality.isPinned(sq)) pawns &= ~bitOf(sq);
+  }
+  const std::uint64_t empty = ~p.occupied();
+  const std::uint64_t enemy = p.byColour[white ? 1 : 0];
+  // Moving one row towards the far side: down the codes for White, up for Black.
+  auto forward = [white](std::uint64_t b, unsigned shift) {
+    return white ? b >> shift : b << shift;
+  };
+  const std::uint64_t startRow = white ? 0xFFULL << 48U : 0xFFULL << 8U;
+  const std::uint64_t promotionRow = white ? 0xFFULL << 8U : 0xFFULL << 48U;
+  const std::uint64_t promoting = pawns & promotionRow;
+  const std::uint64_t others = pawns & ~promotionRow;
+  auto targets = [&](std::uint64_t from) {
+    const std::uint64_t advance = forward(from, 8) & empty;
+    const std::uint64_t left = forward(from & ~fileA, white ? 9 : 7) & enemy;
+    const std::uint64_t right = forward(from & ~fileH, white ? 7 : 9) & enemy;
+    return countBits(advance) + countBits(left) + countBits(right);
+  };
+  const std::uint64_t doubleStep = forward(forward(others & startRow, 8) & empty, 8) & empty;
+  return static_cast<std::size_t>(targets(others) + countBits(doubleStep) +
+                                  (promoting != 0 ? 4 * targets(promoting) : 0));
+}
+
 // The number of legal moves, counted by target sets where no move needs a test of its own.
 std::size_t countMoves(const Position& p) {
   const std::uint64_t ownAll = p.byColour[static_cast<std::size_t>(p.turn)];
@@ -760,6 +793,9 @@ std::size_t countMoves(const Position& p) {
     return n;
   }
   const std::uint64_t occupied = p.occupied();
+  const bool white = p.turn == Colour::White;
+  const int enPassantRow = white ? 3 : 4;
+  n += countFreePawnMoves(p, legality, enPassantRow);
   for (std::uint64_t own = ownAll; own != 0; own &= own - 1) {
     const auto from = static_cast<SquareCode>(std::countr_zero(own));
     std::uint64_t targets = 0;
@@ -780,11 +816,13 @@ std::size_t countMoves(const Position& p) {
       case PieceType::Queen:
         for (std::size_t d = 0; d < 8; ++d) targets |= rayTargets(from, d, occupied);
         break;
-      case PieceType::Pawn:  // a handful of targets, each with its promotions
-        forEachPawnMove(p, legality, from, one);
+      case PieceType::Pawn:  // the unpinned ones off the en-passant row are counted as a set
+        if (legality.isPinned(from) || from / 8 == enPassantRow) {
+          forEachPawnMove(p, legality, from, one);
+        }
         continue;
     }
-    n += static_cast<std::size_t>(std::popcount(targets & ~ownAll & legality.allowed(from)));
+    n += static_cast<std::size_t>(countBits(targets & ~ownAll & legality.allowed(from)));
   }
   return n;
 }
