@@ -199,26 +199,45 @@ constexpr std::uint64_t bit(SquareCode sq) noexcept {
   return std::uint64_t{1} << sq;
 }
 
+// The colour and the type of a cell's piece (cell 0, an empty square, reads as White King and
+// is never asked).
+constexpr std::array<std::uint8_t, 13> cellColour{0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1};
+constexpr std::array<std::uint8_t, 13> cellType{0, 0, 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5};
+
 void clearSquare(Position& p, SquareCode sq) noexcept {
   if (const std::uint8_t cell = p.cells[sq]; cell != 0) {
     p.cells[sq] = 0;
-    p.byColour[(cell - 1U) / 6U] &= ~bit(sq);
-    p.byType[(cell - 1U) % 6U] &= ~bit(sq);
+    p.byColour[cellColour[cell]] &= ~bit(sq);
+    p.byType[cellType[cell]] &= ~bit(sq);
   }
 }
 
 void placePiece(Position& p, SquareCode sq, std::uint8_t cell) noexcept {
   clearSquare(p, sq);
   p.cells[sq] = cell;
-  p.byColour[(cell - 1U) / 6U] |= bit(sq);
-  p.byType[(cell - 1U) % 6U] |= bit(sq);
+  p.byColour[cellColour[cell]] |= bit(sq);
+  p.byType[cellType[cell]] |= bit(sq);
 }
 
-// The occupant of `from` moves to `to`, capturing whatever stood there.
-void shiftPiece(Position& p, SquareCode from, SquareCode to) noexcept {
-  const std::uint8_t cell = p.cells[from];
-  clearSquare(p, from);
-  placePiece(p, to, cell);
+// The occupant (`cell`) of `from` moves to `to`, capturing whatever stood there. The sets are
+// toggled: a capture's own toggle on `to` puts back a bit the move's toggle took away when the
+// captured piece shares the mover's colour or type, and `from` = `to` toggles twice.
+void shiftPiece(Position& p, SquareCode from, SquareCode to, std::uint8_t cell) noexcept {
+  const std::uint8_t captured = p.cells[to];
+  const std::uint64_t both = bit(from) ^ bit(to);
+  p.cells[from] = 0;
+  p.cells[to] = cell;
+  p.byColour[cellColour[cell]] ^= both;
+  p.byType[cellType[cell]] ^= both;
+  if (captured != 0) {
+    p.byColour[cellColour[captured]] ^= bit(to);
+    p.byType[cellType[captured]] ^= bit(to);
+  }
+  if (from == to) {  // the toggles above cancelled: the piece stays where it was
+    p.cells[to] = cell;
+    p.byColour[cellColour[cell]] |= bit(to);
+    p.byType[cellType[cell]] |= bit(to);
+  }
 }
 
 // The castling rights each square takes away: moving from a square (a `MovePiece` of the
@@ -248,7 +267,10 @@ constexpr RightsTable rightsTable = makeRightsTable();
 
 }  // namespace
 
-bool applyMove(Position& p, PackedMove move) noexcept {
+namespace {
+
+// `applyMove` for every kind of move, castling, en passant and promotions included.
+bool applyAnyMove(Position& p, PackedMove move) noexcept {
   const Colour mover = p.turn;
   const auto c = static_cast<std::size_t>(mover);
   const SquareCode from = packedFrom(move);
@@ -262,38 +284,58 @@ bool applyMove(Position& p, PackedMove move) noexcept {
     const std::uint8_t cell = p.cells[from];
     if (cell == 0) return false;
     lost |= rightsTable.leaving[c][from];
-    const auto type = static_cast<PieceType>((cell - 1U) % 6U);
+    const auto type = static_cast<PieceType>(cellType[cell]);
     const int h = (homeRow(mover) - 1) * 8;  // code of the home row's first square
-    const int fromRow = from / 8;
-    const int toRow = to / 8;
     if (type == PieceType::King && from == h + 4 && (to == h + 6 || to == h + 2)) {
       const SquareCode rookFrom = static_cast<SquareCode>(to == h + 6 ? h + 7 : h);
       const SquareCode rookTo = static_cast<SquareCode>(to == h + 6 ? h + 5 : h + 3);
-      shiftPiece(p, from, to);
-      if (p.cells[rookFrom] == 0) return false;
-      shiftPiece(p, rookFrom, rookTo);
+      shiftPiece(p, from, to, cell);
+      const std::uint8_t rook = p.cells[rookFrom];
+      if (rook == 0) return false;
+      shiftPiece(p, rookFrom, rookTo, rook);
     } else if (type == PieceType::Pawn && from % 8 != to % 8 &&
-               fromRow == (mover == Colour::White ? 3 : 4) &&
-               toRow == (mover == Colour::White ? 2 : 5)) {
+               from / 8 == (mover == Colour::White ? 3 : 4) &&
+               to / 8 == (mover == Colour::White ? 2 : 5)) {
       // A diagonal step onto the row behind a pawn that has just made its double step past it.
-      const auto passed = static_cast<SquareCode>(fromRow * 8 + to % 8);
+      const auto passed = static_cast<SquareCode>(from / 8 * 8 + to % 8);
       const auto start = static_cast<SquareCode>((mover == Colour::White ? 1 : 6) * 8 + to % 8);
-      const std::uint8_t victim = p.cells[passed];
       const std::uint8_t enemyPawn =
           static_cast<std::uint8_t>(pieceCode({toggle(mover), PieceType::Pawn}) + 1);
-      if (p.lastMove == packedMove(start, passed) && victim == enemyPawn) {
+      if (p.lastMove == packedMove(start, passed) && p.cells[passed] == enemyPawn) {
         clearSquare(p, passed);
         clearSquare(p, from);
-        placePiece(p, to, static_cast<std::uint8_t>(pieceCode({mover, PieceType::Pawn}) + 1));
+        placePiece(p, to, cell);
       } else {
-        shiftPiece(p, from, to);
+        shiftPiece(p, from, to, cell);
       }
     } else {
-      shiftPiece(p, from, to);
+      shiftPiece(p, from, to, cell);
     }
   }
   p.castleRights = static_cast<std::uint8_t>(p.castleRights & ~lost);
   p.turn = toggle(mover);
+  p.lastMove = move;
+  return true;
+}
+
+}  // namespace
+
+bool applyMove(Position& p, PackedMove move) noexcept {
+  const SquareCode from = packedFrom(move);
+  const SquareCode to = packedTo(move);
+  const std::uint8_t cell = p.cells[from];
+  const std::uint8_t type = cellType[cell];
+  // Most moves shift one piece: not a promotion, not a king leaving a castling square, not a
+  // diagonal pawn move (possibly en passant).
+  const bool plain = !isPackedPromotion(move) && cell != 0 &&
+                     !(type == 0 && (from == 4 || from == 60)) &&
+                     !(type == 5 && ((from ^ to) & 7U) != 0);
+  if (!plain) return applyAnyMove(p, move);
+  const auto c = static_cast<std::size_t>(p.turn);
+  shiftPiece(p, from, to, cell);
+  p.castleRights = static_cast<std::uint8_t>(
+      p.castleRights & ~(rightsTable.entering[c][to] | rightsTable.leaving[c][from]));
+  p.turn = toggle(p.turn);
   p.lastMove = move;
   return true;
 }
