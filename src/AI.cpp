@@ -310,12 +310,12 @@ Terms termsOf(const Position& p) noexcept {
   return t;
 }
 
-// `evaluatePosition` of the position after `move` for the side making it, with that position
-// left in `child` and its terms in `childTerms`: the parent's terms corrected on the squares the
-// move changed. The replies are generated only when the side to move then stands in check.
-std::int32_t evaluateChild(const Position& p, const Terms& terms, PackedMove move, Position& child,
-                           Terms& childTerms) {
-  child = p;
+// `evaluatePosition` of the position after `move` for the side making it, with the child's terms
+// in `childTerms`: the parent's terms corrected on the squares the move changed. The move is
+// applied to a copy; the replies are generated only when the side to move then stands in check.
+std::int32_t evaluateByApplying(const Position& p, const Terms& terms, PackedMove move,
+                                Terms& childTerms) {
+  Position child = p;
   if (!applyMove(child, move)) fatalError("a searched move could not be applied");
   std::uint64_t changed = (p.byColour[0] ^ child.byColour[0]) |
                           (p.byColour[1] ^ child.byColour[1]) | std::uint64_t{1} << packedTo(move);
@@ -342,6 +342,44 @@ std::int32_t evaluateChild(const Position& p, const Terms& terms, PackedMove mov
   return value + (hasLegalMove(child) ? 50 : 100000000);
 }
 
+// The same for a generated move, without applying a plain one: its placement change is read off
+// its two squares, the doubled pawns are recounted only when a pawn changes file or is taken,
+// and `checks` tells whether it gives check (only then is the child built, for its replies).
+// Without `checks` (moves not generated here) every move is applied.
+std::int32_t evaluateChild(const Position& p, const Terms& terms, const CheckTest* checks,
+                           PackedMove move, Terms& childTerms) {
+  if (checks == nullptr || !isPlainMove(p, move)) {
+    return evaluateByApplying(p, terms, move, childTerms);
+  }
+  const SquareCode from = packedFrom(move);
+  const SquareCode to = packedTo(move);
+  const std::uint8_t cell = p.cells[from];
+  const std::uint8_t captured = p.cells[to];
+  const auto mover = static_cast<std::size_t>(p.turn);
+  const auto type = static_cast<PieceType>((cell - 1U) % 6U);
+  childTerms = terms;
+  childTerms.whiteView +=
+      placementTable.score[cell - 1U][to] - placementTable.score[cell - 1U][from];
+  if (captured != 0) {
+    childTerms.whiteView -= placementTable.score[captured - 1U][to];
+    if ((captured - 1U) % 6U == static_cast<unsigned>(PieceType::Pawn)) {
+      const std::uint64_t pawns = p.pieces(toggle(p.turn), PieceType::Pawn);
+      childTerms.doubled[1 - mover] = doubledPenaltyOf(pawns & ~(std::uint64_t{1} << to));
+    }
+  }
+  if (type == PieceType::Pawn && from % 8 != to % 8) {
+    const std::uint64_t pawns = p.pieces(p.turn, PieceType::Pawn);
+    childTerms.doubled[mover] =
+        doubledPenaltyOf((pawns & ~(std::uint64_t{1} << from)) | std::uint64_t{1} << to);
+  }
+  const std::int32_t value = (mover == 0 ? childTerms.whiteView : -childTerms.whiteView) +
+                             childTerms.doubled[mover] - childTerms.doubled[1 - mover];
+  if (!checks->gives(from, to, type)) return value;
+  Position child = p;
+  if (!applyMove(child, move)) fatalError("a searched move could not be applied");
+  return value + (hasLegalMove(child) ? 50 : 100000000);
+}
+
 // A move keyed for ordering, with the place of its child's terms.
 struct KeyedPackedMove {
   std::int32_t key;
@@ -351,16 +389,15 @@ struct KeyedPackedMove {
 
 // The moves of `p` ordered by their static score, highest first, equal scores the greater move
 // first; `childTerms` receives the terms of each move's child at the move's original place.
-void orderMoves(const Position& p, const Terms& terms, const PackedMoveList& moves,
-                std::array<KeyedPackedMove, MoveList::capacity>& keyed,
+void orderMoves(const Position& p, const Terms& terms, const CheckTest& checks,
+                const PackedMoveList& moves, std::array<KeyedPackedMove, MoveList::capacity>& keyed,
                 std::array<Terms, MoveList::capacity>& childTerms, SearchStats* stats) {
-  Position child;
   for (std::size_t i = 0; i < moves.size(); ++i) {
     if (stats != nullptr) {
       ++stats->makeMoveCalls;
       ++stats->evaluateCalls;
     }
-    keyed[i] = {evaluateChild(p, terms, moves[i], child, childTerms[i]), moves[i],
+    keyed[i] = {evaluateChild(p, terms, &checks, moves[i], childTerms[i]), moves[i],
                 static_cast<std::uint16_t>(i)};
   }
   std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(moves.size()),
@@ -373,17 +410,17 @@ Best fastNodeValue(Bound bound, std::int32_t depth, const Position& p, const Ter
                    SearchStats* stats);
 
 // The score of `move` in a node of `depth` plies whose best score so far is `best`, given the
-// terms of the node (at depth 1) or of the move's child (deeper).
+// terms of the node (at depth 1) or of the move's child (deeper); `checks` is the node's check
+// test for generated moves, or nothing.
 std::int32_t fastScoreMove(std::int32_t depth, const Position& p, PackedMove move, Best best,
-                           const Terms& terms, SearchStats* stats) {
+                           const Terms& terms, const CheckTest* checks, SearchStats* stats) {
   if (stats != nullptr) ++stats->makeMoveCalls;
-  Position child;
   if (depth == 1) {
     if (stats != nullptr) ++stats->evaluateCalls;
     Terms childTerms;
-    return evaluateChild(p, terms, move, child, childTerms);
+    return evaluateChild(p, terms, checks, move, childTerms);
   }
-  child = p;
+  Position child = p;
   if (!applyMove(child, move)) fatalError("a searched move could not be applied");
   const Bound childBound = best.found ? Bound{true, negated(best.score)} : unlimited;
   const Best reply = fastNodeValue(childBound, depth - 1, child, terms, stats);
@@ -406,18 +443,19 @@ Best fastNodeValue(Bound bound, std::int32_t depth, const Position& p, const Ter
     if (!best.found || score > best.score) best = Best{true, score};
     return true;
   };
+  const CheckTest checks(p);
   if (depth < 2) {
     for (const PackedMove move : moves) {
-      if (!take(fastScoreMove(depth, p, move, best, terms, stats))) break;
+      if (!take(fastScoreMove(depth, p, move, best, terms, &checks, stats))) break;
     }
     return best;
   }
   std::array<KeyedPackedMove, MoveList::capacity> keyed;
   std::array<Terms, MoveList::capacity> childTerms;
-  orderMoves(p, terms, moves, keyed, childTerms, stats);
+  orderMoves(p, terms, checks, moves, keyed, childTerms, stats);
   for (std::size_t i = 0; i < moves.size(); ++i) {
     const std::int32_t score =
-        fastScoreMove(depth, p, keyed[i].move, best, childTerms[keyed[i].index], stats);
+        fastScoreMove(depth, p, keyed[i].move, best, childTerms[keyed[i].index], nullptr, stats);
     if (!take(score)) break;
   }
   return best;
@@ -433,6 +471,7 @@ std::optional<ScoredMoveList> fastSearchPosition(Score bound, std::int32_t depth
   const std::optional<Position> root = searchablePosition(state);
   if (!root) return std::nullopt;
   const Terms terms = termsOf(*root);
+  const CheckTest rootChecks(*root);
   PackedMoveList candidates;
   std::array<Terms, MoveList::capacity> childTerms;
   if (moves) {
@@ -456,7 +495,7 @@ std::optional<ScoredMoveList> fastSearchPosition(Score bound, std::int32_t depth
     } else {
       std::array<KeyedPackedMove, MoveList::capacity> keyed;
       std::array<Terms, MoveList::capacity> unordered;
-      orderMoves(*root, terms, generated, keyed, unordered, stats);
+      orderMoves(*root, terms, rootChecks, generated, keyed, unordered, stats);
       for (std::size_t i = 0; i < generated.size(); ++i) {
         childTerms[i] = unordered[keyed[i].index];
         candidates.push(keyed[i].move);
@@ -466,8 +505,9 @@ std::optional<ScoredMoveList> fastSearchPosition(Score bound, std::int32_t depth
   ScoredMoveList acc;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     const Best best = acc.empty() ? Best{false, 0} : Best{true, acc[0].score.value};
-    const Score score = Number(fastScoreMove(depth, *root, candidates[i], best,
-                                             depth == 1 ? terms : childTerms[i], stats));
+    const Score score =
+        Number(fastScoreMove(depth, *root, candidates[i], best, depth == 1 ? terms : childTerms[i],
+                             moves ? nullptr : &rootChecks, stats));
     if (score < bound) {
       insertScoredMove(unpackMove(candidates[i]), score, acc);
       continue;

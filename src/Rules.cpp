@@ -988,3 +988,57 @@ std::size_t countLegalMoves(const Position& position) {
 }
 
 }  // namespace quenlor
+
+namespace quenlor {
+
+bool isPlainMove(const Position& position, PackedMove move) noexcept {
+  if (isPackedPromotion(move)) return false;
+  const SquareCode from = packedFrom(move);
+  const SquareCode to = packedTo(move);
+  switch (static_cast<PieceType>((position.cells[from] - 1U) % 6U)) {
+    case PieceType::King: return !(to == from + 2 || to + 2 == from);
+    case PieceType::Pawn:
+      return from % 8 == to % 8 || from / 8 != (position.turn == Colour::White ? 3 : 4);
+    default: return true;
+  }
+}
+
+CheckTest::CheckTest(const Position& p) noexcept {
+  const Colour mover = p.turn;
+  const SquareCode king = p.kingSquare(toggle(mover));
+  const std::uint64_t occupied = p.occupied();
+  std::uint64_t diagonal = 0;
+  std::uint64_t straight = 0;
+  for (std::size_t d : diagonalRays) diagonal |= rayTargets(king, d, occupied);
+  for (std::size_t d : orthogonalRays) straight |= rayTargets(king, d, occupied);
+  attackFrom_[static_cast<std::size_t>(PieceType::King)] = kingTargets.mask[king] | bitOf(king);
+  attackFrom_[static_cast<std::size_t>(PieceType::Queen)] = diagonal | straight;
+  attackFrom_[static_cast<std::size_t>(PieceType::Rook)] = straight;
+  attackFrom_[static_cast<std::size_t>(PieceType::Knight)] = knightTargets.mask[king];
+  attackFrom_[static_cast<std::size_t>(PieceType::Bishop)] = diagonal;
+  attackFrom_[static_cast<std::size_t>(PieceType::Pawn)] =
+      pawnSources.mask[static_cast<std::size_t>(mover)][king];
+  const std::uint64_t own = p.byColour[static_cast<std::size_t>(mover)];
+  const std::uint64_t queens = p.byType[static_cast<std::size_t>(PieceType::Queen)];
+  const std::uint64_t diagonalSliders =
+      (p.byType[static_cast<std::size_t>(PieceType::Bishop)] | queens) & own;
+  const std::uint64_t straightSliders =
+      (p.byType[static_cast<std::size_t>(PieceType::Rook)] | queens) & own;
+  for (std::size_t d = 0; d < 8; ++d) {
+    const bool isDiagonal = kingOffsets[d].dr != 0 && kingOffsets[d].dc != 0;
+    const std::uint64_t sliders = isDiagonal ? diagonalSliders : straightSliders;
+    const std::uint64_t ray = rayTable.mask[king][d];
+    if ((ray & sliders) == 0) continue;
+    std::uint64_t blockers = ray & occupied;
+    const SquareCode first = nearestOn(blockers, d);
+    if ((own & bitOf(first)) == 0) continue;
+    blockers &= ~bitOf(first);
+    if (blockers == 0) continue;
+    const SquareCode second = nearestOn(blockers, d);
+    if ((sliders & bitOf(second)) == 0) continue;
+    uncovering_ |= bitOf(first);
+    lineOf_[first] = betweenTable.mask[king][second];
+  }
+}
+
+}  // namespace quenlor

@@ -131,4 +131,29 @@ void generateLegalMoves(const Position& position, PackedMoveList& out);
 [[nodiscard]] bool hasLegalMove(const Position& position);
 [[nodiscard]] std::size_t countLegalMoves(const Position& position);
 
+// Whether a move of the side to move changes only its own two squares: no promotion, no castling
+// and no diagonal pawn move from the en-passant row (which may be en passant). Such a move can
+// be judged without applying it.
+[[nodiscard]] bool isPlainMove(const Position& position, PackedMove move) noexcept;
+
+// Whether a plain legal move of the side to move puts the other king in check, answered without
+// applying it: from the squares from which each piece type would attack that king, and from the
+// side to move's pieces that alone stand between it and one of their own sliders (moving off
+// that line uncovers the slider). Both sides must have exactly one king, and the other king must
+// not be in check already.
+class CheckTest {
+ public:
+  explicit CheckTest(const Position& position) noexcept;
+  [[nodiscard]] bool gives(SquareCode from, SquareCode to, PieceType type) const noexcept {
+    const std::uint64_t target = std::uint64_t{1} << to;
+    if ((attackFrom_[static_cast<std::size_t>(type)] & target) != 0) return true;
+    return ((uncovering_ >> from) & 1U) != 0 && (lineOf_[from] & target) == 0;
+  }
+
+ private:
+  std::array<std::uint64_t, 6> attackFrom_;  // by piece type
+  std::uint64_t uncovering_ = 0;
+  std::array<std::uint64_t, 64> lineOf_;  // read only for uncovering pieces
+};
+
 }  // namespace quenlor
