@@ -411,6 +411,26 @@ std::vector<Move> referenceLegalMoves(const State& s, std::string& problem) {
   return out;
 }
 
+// The working form answers as the state: applying each legal move gives the state's next board,
+// and the check test judges every plain move as applying it does.
+std::string checkWorkingForm(const State& s) {
+  const std::optional<Position> position = searchablePosition(s);
+  if (!position) return "";
+  const CheckTest checks(*position);
+  for (const Move& m : legalMoves(s)) {
+    Position after = *position;
+    const PackedMove packed = *packMove(m);
+    if (!applyMove(after, packed) || after.cells != makeMove(s, m).getBoard.squares.cells)
+      return "applyMove differs for " + niceShowMove(m);
+    const SquareCode from = packedFrom(packed);
+    const auto type = pieceOfCode(static_cast<PieceCode>(position->cells[from] - 1)).type;
+    if (isPlainMove(*position, packed) &&
+        checks.gives(from, packedTo(packed), type) != inCheck(after))
+      return "CheckTest differs for " + niceShowMove(m);
+  }
+  return "";
+}
+
 // Everything that must hold in one position; the first failure found, or nothing.
 std::string checkNode(const State& s) {
   std::string problem;
@@ -437,7 +457,7 @@ std::string checkNode(const State& s) {
   }
   if (countLegalMoves(s) != reference.size()) return "countLegalMoves differs";
   if (hasLegalMove(s) != !reference.empty()) return "hasLegalMove differs";
-  return "";
+  return checkWorkingForm(s);
 }
 
 // Checks every node of the legal-move tree to `depth` plies; the first failure, with the moves
