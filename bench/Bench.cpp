@@ -1,6 +1,7 @@
-// Benchmarks: the cost of one makeMove, one legalMoves and one evaluatePosition, perft speed
-// (leaves per second), and the engine's reply on every position of the bench suite with the calls
-// it makes.
+// Benchmarks: the cost of one makeMove, one legalMoves and one evaluatePosition on states, of
+// applying a move and listing the legal moves on the search's working form, perft speed (leaves
+// per second), and the engine's reply on every position of the bench suite with the calls it
+// makes.
 //   ./build/release/quenlor_bench [--benchmark_filter=...]
 
 #include <benchmark/benchmark.h>
@@ -48,6 +49,32 @@ void BM_LegalMoves(benchmark::State& bench) {
   }
 }
 BENCHMARK(BM_LegalMoves);
+
+// The same two steps on the working form the search and perft use.
+void BM_ApplyMovePosition(benchmark::State& bench) {
+  const Position position = *searchablePosition(mustParse(middlegame));
+  PackedMoveList moves;
+  generateLegalMoves(position, moves);
+  std::size_t i = 0;
+  for (auto _ : bench) {
+    Position next = position;
+    benchmark::DoNotOptimize(applyMove(next, moves[i]));
+    benchmark::DoNotOptimize(next);
+    i = i + 1 == moves.size() ? 0 : i + 1;
+  }
+  bench.counters["positionBytes"] = static_cast<double>(sizeof(Position));
+}
+BENCHMARK(BM_ApplyMovePosition);
+
+void BM_LegalMovesPosition(benchmark::State& bench) {
+  const Position position = *searchablePosition(mustParse(middlegame));
+  PackedMoveList moves;
+  for (auto _ : bench) {
+    generateLegalMoves(position, moves);
+    benchmark::DoNotOptimize(moves.size());
+  }
+}
+BENCHMARK(BM_LegalMovesPosition);
 
 // The static evaluation of the position after each legal move of the middlegame in turn.
 void BM_EvaluatePosition(benchmark::State& bench) {

@@ -151,11 +151,6 @@ std::int32_t evaluateMove(const State& state, Move move, std::int32_t parentWhit
 
 }  // namespace
 
-std::int32_t evaluatePosition(Colour colour, const State& state) {
-  return boardTerms(colour, state.getBoard, placementFromWhite(state.getBoard)) +
-         checkAdjustment(state);
-}
-
 //=== Scored lists and ordering ===//
 
 void ScoredMoveList::insertAt(std::size_t position, ScoredMove entry) {
@@ -356,13 +351,13 @@ std::int32_t evaluateChild(const Position& p, const Terms& terms, const CheckTes
   const std::uint8_t cell = p.cells[from];
   const std::uint8_t captured = p.cells[to];
   const auto mover = static_cast<std::size_t>(p.turn);
-  const auto type = static_cast<PieceType>((cell - 1U) % 6U);
+  const PieceType type = typeOfCell[cell];
   childTerms = terms;
   childTerms.whiteView +=
       placementTable.score[cell - 1U][to] - placementTable.score[cell - 1U][from];
   if (captured != 0) {
     childTerms.whiteView -= placementTable.score[captured - 1U][to];
-    if ((captured - 1U) % 6U == static_cast<unsigned>(PieceType::Pawn)) {
+    if (typeOfCell[captured] == PieceType::Pawn) {
       const std::uint64_t pawns = p.pieces(toggle(p.turn), PieceType::Pawn);
       childTerms.doubled[1 - mover] = doubledPenaltyOf(pawns & ~(std::uint64_t{1} << to));
     }
@@ -524,6 +519,23 @@ std::optional<ScoredMoveList> fastSearchPosition(Score bound, std::int32_t depth
 }
 
 }  // namespace
+
+std::int32_t evaluatePosition(Colour colour, const State& state) {
+  // On the working form when the side to move has its one king (the check term needs it).
+  if (indexAgreesWithSquares(state.getBoard)) {
+    const Position position = positionOf(state);
+    if (position.hasOneKing(position.turn)) {
+      const Terms terms = termsOf(position);
+      const auto c = static_cast<std::size_t>(colour);
+      const std::int32_t value = (colour == Colour::White ? terms.whiteView : -terms.whiteView) +
+                                 terms.doubled[c] - terms.doubled[1 - c];
+      if (!inCheck(position)) return value;
+      return value + (hasLegalMove(position) ? 50 : 100000000);
+    }
+  }
+  return boardTerms(colour, state.getBoard, placementFromWhite(state.getBoard)) +
+         checkAdjustment(state);
+}
 
 MoveList orderByEvaluation(const State& state, const MoveList& moves) {
   MoveList out;

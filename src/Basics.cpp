@@ -180,10 +180,9 @@ Position positionOf(const State& state) noexcept {
   Position position{};
   position.cells = state.getBoard.squares.cells;
   position.byColour = state.getBoard.squares.byColour;
-  for (SquareCode sq = 0; sq < 64; ++sq) {
-    if (const std::uint8_t cell = position.cells[sq]; cell != 0) {
-      position.byType[(cell - 1U) % 6U] |= std::uint64_t{1} << sq;
-    }
+  for (std::uint64_t bits = position.occupied(); bits != 0; bits &= bits - 1) {
+    const auto sq = static_cast<SquareCode>(std::countr_zero(bits));
+    position.byType[static_cast<std::size_t>(position.typeOn(sq))] |= std::uint64_t{1} << sq;
   }
   position.turn = state.turn;
   position.castleRights = state.castleStatus.rights;

@@ -98,6 +98,13 @@ inline constexpr PackedMove noMove = 0xFFFF;
 // It has no piece index and no history, so it copies in a few instructions and applying a move
 // to it never allocates. Built from a state whose index agrees with its squares, it answers
 // every rules question as the state does (the index order decides nothing there).
+// The piece type of a cell (piece code + 1), by table; cell 0, an empty square, reads as King and
+// is never asked.
+inline constexpr std::array<PieceType, 13> typeOfCell{
+    PieceType::King,   PieceType::King,   PieceType::Queen, PieceType::Rook,  PieceType::Knight,
+    PieceType::Bishop, PieceType::Pawn,   PieceType::King,  PieceType::Queen, PieceType::Rook,
+    PieceType::Knight, PieceType::Bishop, PieceType::Pawn};
+
 struct Position {
   std::array<std::uint8_t, 64> cells;     // as in `SquareMap`: 0 empty, else piece code + 1
   std::array<std::uint64_t, 2> byColour;  // bit = square code
@@ -107,6 +114,8 @@ struct Position {
   PackedMove lastMove;        // `noMove` when there is none or it left the board
 
   [[nodiscard]] std::uint64_t occupied() const noexcept { return byColour[0] | byColour[1]; }
+  // The type of the piece on an occupied square.
+  [[nodiscard]] PieceType typeOn(SquareCode sq) const noexcept { return typeOfCell[cells[sq]]; }
   [[nodiscard]] std::uint64_t pieces(Colour colour, PieceType type) const noexcept {
     return byColour[static_cast<std::size_t>(colour)] & byType[static_cast<std::size_t>(type)];
   }

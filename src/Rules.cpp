@@ -731,7 +731,7 @@ void forEachLegalMove(const Position& p, Visit&& visit) {
   for (std::uint64_t own = ownAll; own != 0; own &= own - 1) {
     const auto from = static_cast<SquareCode>(std::countr_zero(own));
     bool more = true;
-    switch (static_cast<PieceType>((p.cells[from] - 1U) % 6U)) {
+    switch (p.typeOn(from)) {
       case PieceType::King:
         more = steps(from, kingTargets, true) && forEachCastling(p, legality, visit);
         break;
@@ -799,7 +799,7 @@ std::size_t countMoves(const Position& p) {
   for (std::uint64_t own = ownAll; own != 0; own &= own - 1) {
     const auto from = static_cast<SquareCode>(std::countr_zero(own));
     std::uint64_t targets = 0;
-    switch (static_cast<PieceType>((p.cells[from] - 1U) % 6U)) {
+    switch (p.typeOn(from)) {
       case PieceType::King:
         for (std::uint64_t t = kingTargets.mask[from] & ~ownAll; t != 0; t &= t - 1) {
           if (legality.kingStep(from, static_cast<SquareCode>(std::countr_zero(t)))) ++n;
@@ -990,18 +990,6 @@ std::size_t countLegalMoves(const Position& position) {
 }  // namespace quenlor
 
 namespace quenlor {
-
-bool isPlainMove(const Position& position, PackedMove move) noexcept {
-  if (isPackedPromotion(move)) return false;
-  const SquareCode from = packedFrom(move);
-  const SquareCode to = packedTo(move);
-  switch (static_cast<PieceType>((position.cells[from] - 1U) % 6U)) {
-    case PieceType::King: return !(to == from + 2 || to + 2 == from);
-    case PieceType::Pawn:
-      return from % 8 == to % 8 || from / 8 != (position.turn == Colour::White ? 3 : 4);
-    default: return true;
-  }
-}
 
 CheckTest::CheckTest(const Position& p) noexcept {
   const Colour mover = p.turn;

@@ -134,7 +134,17 @@ void generateLegalMoves(const Position& position, PackedMoveList& out);
 // Whether a move of the side to move changes only its own two squares: no promotion, no castling
 // and no diagonal pawn move from the en-passant row (which may be en passant). Such a move can
 // be judged without applying it.
-[[nodiscard]] bool isPlainMove(const Position& position, PackedMove move) noexcept;
+[[nodiscard]] inline bool isPlainMove(const Position& position, PackedMove move) noexcept {
+  if (isPackedPromotion(move)) return false;
+  const SquareCode from = packedFrom(move);
+  const SquareCode to = packedTo(move);
+  switch (position.typeOn(from)) {
+    case PieceType::King: return !(to == from + 2 || to + 2 == from);
+    case PieceType::Pawn:
+      return from % 8 == to % 8 || from / 8 != (position.turn == Colour::White ? 3 : 4);
+    default: return true;
+  }
+}
 
 // Whether a plain legal move of the side to move puts the other king in check, answered without
 // applying it: from the squares from which each piece type would attack that king, and from the
