@@ -536,12 +536,39 @@ bool attackedWith(const Position& p, Colour colour, SquareCode sq, std::uint64_t
   return false;
 }
 
-// The legality test of the side to move's moves on a Position, the same decisions as
-// `LegalityContext` made cheaply: when the king is not in check a move other than a king move,
-// castling or a diagonal pawn move from the en-passant row is legal unless its piece is pinned
-// and leaves the pin's line; in check such a move is tested on the squares it empties and fills.
-// King moves are tested on their target with the king lifted; castling and the diagonal pawn
-// moves from the en-passant row (possibly en passant) are applied to a copy and tested.
+// The pieces of `colour` that attack `sq` (a king of `colour` on the square counts).
+std::uint64_t attackersOf(const Position& p, Colour colour, SquareCode sq,
+                          std::uint64_t occupied) noexcept {
+  const std::uint64_t them = p.byColour[static_cast<std::size_t>(colour)];
+  const auto& type = p.byType;
+  std::uint64_t found = (knightTargets.mask[sq] & type[3]) |
+                        ((kingTargets.mask[sq] | bitOf(sq)) & type[0]) |
+                        (pawnSources.mask[static_cast<std::size_t>(colour)][sq] & type[5]);
+  found &= them;
+  const std::uint64_t diagonal = (type[4] | type[1]) & them;
+  const std::uint64_t straight = (type[2] | type[1]) & them;
+  if (((diagonal & lineTable.diagonal[sq]) | (straight & lineTable.orthogonal[sq])) == 0) {
+    return found;
+  }
+  for (std::size_t d = 0; d < 8; ++d) {
+    const bool isDiagonal = kingOffsets[d].dr != 0 && kingOffsets[d].dc != 0;
+    const std::uint64_t sliders = isDiagonal ? diagonal : straight;
+    const std::uint64_t ray = rayTable.mask[sq][d];
+    if ((ray & sliders) == 0) continue;
+    const SquareCode first = nearestOn(ray & occupied, d);
+    if ((sliders & bitOf(first)) != 0) found |= bitOf(first);
+  }
+  return found;
+}
+
+// The legality test of the side to move's moves on a Position, the same decisions as applying
+// each move and testing the king, made cheaply. A move other than a king move, castling or a
+// diagonal pawn move from the en-passant row leaves the king where it is and changes only its
+// own two squares, so it is legal exactly when it ends every check (it takes the one checking
+// piece or steps between it and the king; nothing ends two checks) and, if its piece is pinned,
+// stays on the pin's line. King moves are tested on their target with the king lifted; castling
+// and the diagonal pawn moves from the en-passant row (possibly en passant) are applied to a
+// copy and tested.
 class PositionLegality {
  public:
   explicit PositionLegality(const Position& p)
@@ -549,9 +576,13 @@ class PositionLegality {
         mover_(p.turn),
         enemy_(toggle(p.turn)),
         king_(p.kingSquare(p.turn)),
-        occupied_(p.occupied()),
-        check_(attackedWith(p, enemy_, king_, occupied_, ~std::uint64_t{0})) {
-    if (check_) return;
+        occupied_(p.occupied()) {
+    const std::uint64_t checkers = attackersOf(p, enemy_, king_, occupied_);
+    check_ = checkers != 0;
+    if (check_) {
+      const bool single = (checkers & (checkers - 1)) == 0;
+      evasion_ = single ? checkers | betweenTable.mask[king_][std::countr_zero(checkers)] : 0;
+    }
     const std::uint64_t own = p.byColour[static_cast<std::size_t>(mover_)];
     const std::uint64_t them = p.byColour[static_cast<std::size_t>(enemy_)];
     const std::uint64_t diagonal = (p.byType[4] | p.byType[1]) & them;
@@ -573,20 +604,19 @@ class PositionLegality {
     }
   }
 
-  [[nodiscard]] bool inCheck() const noexcept { return check_; }
+  [[nodiscard]] std::uint64_t pinned() const noexcept { return pinned_; }
   [[nodiscard]] bool isPinned(SquareCode from) const noexcept {
     return (pinned_ & bitOf(from)) != 0;
   }
-  // The targets a piece on `from` may keep when the king is not in check.
+  // The squares that end every check (all of them when there is none).
+  [[nodiscard]] std::uint64_t evasion() const noexcept { return evasion_; }
+  // The targets a piece on `from`, not the king, may move to by a move of its own two squares.
   [[nodiscard]] std::uint64_t allowed(SquareCode from) const noexcept {
-    return isPinned(from) ? pinLine_[from] : ~std::uint64_t{0};
+    return isPinned(from) ? evasion_ & pinLine_[from] : evasion_;
   }
   // A move of a piece other than the king that is neither castling nor en passant.
   [[nodiscard]] bool ordinary(SquareCode from, SquareCode to) const noexcept {
-    if (check_) {
-      return !attackedWith(p_, enemy_, king_, (occupied_ & ~bitOf(from)) | bitOf(to), ~bitOf(to));
-    }
-    return !isPinned(from) || (pinLine_[from] & bitOf(to)) != 0;
+    return (allowed(from) & bitOf(to)) != 0;
   }
   [[nodiscard]] bool kingStep(SquareCode from, SquareCode to) const noexcept {
     return !attackedWith(p_, enemy_, to, (occupied_ & ~bitOf(from)) | bitOf(to), ~bitOf(to));
@@ -604,7 +634,8 @@ class PositionLegality {
   Colour enemy_;
   SquareCode king_;
   std::uint64_t occupied_;
-  bool check_;
+  bool check_ = false;
+  std::uint64_t evasion_ = ~std::uint64_t{0};
   std::uint64_t pinned_ = 0;
   std::array<std::uint64_t, 64> pinLine_;  // read only for pinned pieces
 };
@@ -745,19 +776,18 @@ void forEachLegalMove(const Position& p, Visit&& visit) {
   }
 }
 
-// The moves of the pawns that are neither pinned nor on the en-passant row, the king not being
-// in check: advances, double steps and captures shifted as sets, a promotion counting four.
+// The moves of the pawns that are neither pinned nor on the en-passant row: advances, double
+// steps and captures shifted as sets and kept where they end every check, a promotion counting
+// four.
 std::size_t countFreePawnMoves(const Position& p, const PositionLegality& legality,
                                int enPassantRow) {
   constexpr std::uint64_t fileA = 0x0101010101010101ULL;
   constexpr std::uint64_t fileH = fileA << 7U;
   const bool white = p.turn == Colour::White;
-  std::uint64_t pawns = p.pieces(p.turn, PieceType::Pawn) & ~(0xFFULL << (8U * enPassantRow));
-  for (std::uint64_t b = pawns; b != 0; b &= b - 1) {
-    const auto sq = static_cast<SquareCode>(std::countr_zero(b));
-    if (legality.isPinned(sq)) pawns &= ~bitOf(sq);
-  }
+  const std::uint64_t pawns =
+      p.pieces(p.turn, PieceType::Pawn) & ~(0xFFULL << (8U * enPassantRow)) & ~legality.pinned();
   const std::uint64_t empty = ~p.occupied();
+  const std::uint64_t evasion = legality.evasion();
   const std::uint64_t enemy = p.byColour[white ? 1 : 0];
   // Moving one row towards the far side: down the codes for White, up for Black.
   auto forward = [white](std::uint64_t b, unsigned shift) {
@@ -768,12 +798,13 @@ std::size_t countFreePawnMoves(const Position& p, const PositionLegality& legali
   const std::uint64_t promoting = pawns & promotionRow;
   const std::uint64_t others = pawns & ~promotionRow;
   auto targets = [&](std::uint64_t from) {
-    const std::uint64_t advance = forward(from, 8) & empty;
-    const std::uint64_t left = forward(from & ~fileA, white ? 9 : 7) & enemy;
-    const std::uint64_t right = forward(from & ~fileH, white ? 7 : 9) & enemy;
+    const std::uint64_t advance = forward(from, 8) & empty & evasion;
+    const std::uint64_t left = forward(from & ~fileA, white ? 9 : 7) & enemy & evasion;
+    const std::uint64_t right = forward(from & ~fileH, white ? 7 : 9) & enemy & evasion;
     return countBits(advance) + countBits(left) + countBits(right);
   };
-  const std::uint64_t doubleStep = forward(forward(others & startRow, 8) & empty, 8) & empty;
+  const std::uint64_t doubleStep =
+      forward(forward(others & startRow, 8) & empty, 8) & empty & evasion;
   return static_cast<std::size_t>(targets(others) + countBits(doubleStep) +
                                   (promoting != 0 ? 4 * targets(promoting) : 0));
 }
@@ -788,10 +819,6 @@ std::size_t countMoves(const Position& p) {
     ++n;
     return true;
   };
-  if (legality.inCheck()) {
-    forEachLegalMove(p, one);
-    return n;
-  }
   const std::uint64_t occupied = p.occupied();
   const bool white = p.turn == Colour::White;
   const int enPassantRow = white ? 3 : 4;
