@@ -151,6 +151,11 @@ std::int32_t evaluateMove(const State& state, Move move, std::int32_t parentWhit
 
 }  // namespace
 
+std::int32_t evaluatePosition(Colour colour, const State& state) {
+  return boardTerms(colour, state.getBoard, placementFromWhite(state.getBoard)) +
+         checkAdjustment(state);
+}
+
 //=== Scored lists and ordering ===//
 
 void ScoredMoveList::insertAt(std::size_t position, ScoredMove entry) {
@@ -519,23 +524,6 @@ std::optional<ScoredMoveList> fastSearchPosition(Score bound, std::int32_t depth
 }
 
 }  // namespace
-
-std::int32_t evaluatePosition(Colour colour, const State& state) {
-  // On the working form when the side to move has its one king (the check term needs it).
-  if (indexAgreesWithSquares(state.getBoard)) {
-    const Position position = positionOf(state);
-    if (position.hasOneKing(position.turn)) {
-      const Terms terms = termsOf(position);
-      const auto c = static_cast<std::size_t>(colour);
-      const std::int32_t value = (colour == Colour::White ? terms.whiteView : -terms.whiteView) +
-                                 terms.doubled[c] - terms.doubled[1 - c];
-      if (!inCheck(position)) return value;
-      return value + (hasLegalMove(position) ? 50 : 100000000);
-    }
-  }
-  return boardTerms(colour, state.getBoard, placementFromWhite(state.getBoard)) +
-         checkAdjustment(state);
-}
 
 MoveList orderByEvaluation(const State& state, const MoveList& moves) {
   MoveList out;

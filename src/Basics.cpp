@@ -159,8 +159,19 @@ std::optional<PackedMove> packMove(Move move) noexcept {
                                  static_cast<unsigned>(move.promoted));
 }
 
+namespace {
+
+// The location of each square code.
+constexpr std::array<Location, 64> locations = [] {
+  std::array<Location, 64> out{};
+  for (SquareCode sq = 0; sq < 64; ++sq) out[sq] = squareLocation(sq);
+  return out;
+}();
+
+}  // namespace
+
 Move unpackMove(PackedMove move) noexcept {
-  return Move{squareLocation(packedFrom(move)), squareLocation(packedTo(move)),
+  return Move{locations[packedFrom(move)], locations[packedTo(move)],
               isPackedPromotion(move) ? MoveKind::PromotePawn : MoveKind::MovePiece,
               packedPromoted(move)};
 }

@@ -741,11 +741,11 @@ void forEachLegalMove(const Position& p, Visit&& visit) {
   const std::uint64_t occupied = p.occupied();
   auto slides = [&](SquareCode from, const std::array<std::size_t, 4>& order) {
     for (std::size_t d : order) {
-      std::uint64_t targets = rayTargets(from, d, occupied) & ~ownAll;
+      std::uint64_t targets = rayTargets(from, d, occupied) & ~ownAll & legality.allowed(from);
       while (targets != 0) {
         const SquareCode to = nearestOn(targets, d);
         targets &= ~bitOf(to);
-        if (legality.ordinary(from, to) && !visit(packedMove(from, to))) return false;
+        if (!visit(packedMove(from, to))) return false;
       }
     }
     return true;
