@@ -739,23 +739,40 @@ void forEachLegalMove(const Position& p, Visit&& visit) {
   if (ownAll == 0) return;
   const PositionLegality legality(p);
   const std::uint64_t occupied = p.occupied();
-  auto slides = [&](SquareCode from, const std::array<std::size_t, 4>& order) {
-    for (std::size_t d : order) {
-      std::uint64_t targets = rayTargets(from, d, occupied) & ~ownAll & legality.allowed(from);
-      while (targets != 0) {
-        const SquareCode to = nearestOn(targets, d);
-        targets &= ~bitOf(to);
-        if (!visit(packedMove(from, to))) return false;
-      }
+  // One ray, nearest square first; the direction is a template argument, so that the end of the
+  // set to take next is known when compiling.
+  auto ray = [&]<std::size_t d>(SquareCode from, std::uint64_t allowed) {
+    std::uint64_t targets = rayTargets(from, d, occupied) & allowed;
+    while (targets != 0) {
+      const SquareCode to = nearestOn(targets, d);
+      targets &= ~bitOf(to);
+      if (!visit(packedMove(from, to))) return false;
     }
     return true;
   };
+  // The rook's and the bishop's directions in generation order.
+  auto rookSlides = [&](SquareCode from) {
+    const std::uint64_t allowed = ~ownAll & legality.allowed(from);
+    return ray.template operator()<rookOrder[0]>(from, allowed) &&
+           ray.template operator()<rookOrder[1]>(from, allowed) &&
+           ray.template operator()<rookOrder[2]>(from, allowed) &&
+           ray.template operator()<rookOrder[3]>(from, allowed);
+  };
+  auto bishopSlides = [&](SquareCode from) {
+    const std::uint64_t allowed = ~ownAll & legality.allowed(from);
+    return ray.template operator()<bishopOrder[0]>(from, allowed) &&
+           ray.template operator()<bishopOrder[1]>(from, allowed) &&
+           ray.template operator()<bishopOrder[2]>(from, allowed) &&
+           ray.template operator()<bishopOrder[3]>(from, allowed);
+  };
+  // The table's squares in table order: a knight keeps those its legality allows, a king those
+  // where it would not stand attacked.
   auto steps = [&](SquareCode from, const StepTargets& table, bool king) {
+    const std::uint64_t allowed = ~ownAll & (king ? ~std::uint64_t{0} : legality.allowed(from));
     for (std::uint8_t i = 0; i < table.count[from]; ++i) {
       const SquareCode to = table.squares[from][i];
-      if ((ownAll & bitOf(to)) != 0) continue;
-      const bool legal = king ? legality.kingStep(from, to) : legality.ordinary(from, to);
-      if (legal && !visit(packedMove(from, to))) return false;
+      if ((allowed & bitOf(to)) == 0 || (king && !legality.kingStep(from, to))) continue;
+      if (!visit(packedMove(from, to))) return false;
     }
     return true;
   };
@@ -767,9 +784,9 @@ void forEachLegalMove(const Position& p, Visit&& visit) {
         more = steps(from, kingTargets, true) && forEachCastling(p, legality, visit);
         break;
       case PieceType::Knight: more = steps(from, knightTargets, false); break;
-      case PieceType::Rook: more = slides(from, rookOrder); break;
-      case PieceType::Bishop: more = slides(from, bishopOrder); break;
-      case PieceType::Queen: more = slides(from, rookOrder) && slides(from, bishopOrder); break;
+      case PieceType::Rook: more = rookSlides(from); break;
+      case PieceType::Bishop: more = bishopSlides(from); break;
+      case PieceType::Queen: more = rookSlides(from) && bishopSlides(from); break;
       case PieceType::Pawn: more = forEachPawnMove(p, legality, from, visit); break;
     }
     if (!more) return;
