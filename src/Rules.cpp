@@ -732,12 +732,10 @@ bool forEachPawnMove(const Position& p, const PositionLegality& legality, Square
 }
 
 // Calls `visit` with each legal move of the side to move in generation order until it returns
-// false.
+// false, given the position's legality test.
 template <typename Visit>
-void forEachLegalMove(const Position& p, Visit&& visit) {
+void forEachLegalMove(const Position& p, const PositionLegality& legality, Visit&& visit) {
   const std::uint64_t ownAll = p.byColour[static_cast<std::size_t>(p.turn)];
-  if (ownAll == 0) return;
-  const PositionLegality legality(p);
   const std::uint64_t occupied = p.occupied();
   // One ray, nearest square first; the direction is a template argument, so that the end of the
   // set to take next is known when compiling.
@@ -791,6 +789,12 @@ void forEachLegalMove(const Position& p, Visit&& visit) {
     }
     if (!more) return;
   }
+}
+
+template <typename Visit>
+void forEachLegalMove(const Position& p, Visit&& visit) {
+  if (p.byColour[static_cast<std::size_t>(p.turn)] == 0) return;
+  forEachLegalMove(p, PositionLegality(p), visit);
 }
 
 // The moves of the pawns that are neither pinned nor on the en-passant row: advances, double
@@ -1019,8 +1023,17 @@ void generateLegalMoves(const Position& position, PackedMoveList& out) {
 }
 
 bool hasLegalMove(const Position& position) {
+  const Colour mover = position.turn;
+  const std::uint64_t own = position.byColour[static_cast<std::size_t>(mover)];
+  if (own == 0) return false;
+  const PositionLegality legality(position);
+  // The king's steps first: it is asked mostly of a side in check, whose king can often step away.
+  const SquareCode king = position.kingSquare(mover);
+  for (std::uint64_t t = kingTargets.mask[king] & ~own; t != 0; t &= t - 1) {
+    if (legality.kingStep(king, static_cast<SquareCode>(std::countr_zero(t)))) return true;
+  }
   bool found = false;
-  forEachLegalMove(position, [&](PackedMove) {
+  forEachLegalMove(position, legality, [&](PackedMove) {
     found = true;
     return false;
   });
