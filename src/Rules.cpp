@@ -948,14 +948,9 @@ MoveList possibleMovesForPiece(Piece piece, Location square, const State& state)
 }
 
 void generateLegalMoves(const State& state, MoveList& out) {
+  // Listed on the state itself: building the working form and unpacking its moves would cost
+  // more than it saves for one list.
   out.clear();
-  if (const std::optional<Position> p = workingPosition(state)) {
-    forEachLegalMove(*p, [&](PackedMove m) {
-      out.push(unpackMove(m));
-      return true;
-    });
-    return;
-  }
   forEachLegalMove(state, [&](Move m) {
     out.push(m);
     return true;

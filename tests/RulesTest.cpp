@@ -411,11 +411,18 @@ std::vector<Move> referenceLegalMoves(const State& s, std::string& problem) {
   return out;
 }
 
-// The working form answers as the state: applying each legal move gives the state's next board,
-// and the check test judges every plain move as applying it does.
+// The working form answers as the state: the same legal moves in the same order, applying each
+// gives the state's next board, and the check test judges every plain move as applying it does.
 std::string checkWorkingForm(const State& s) {
   const std::optional<Position> position = searchablePosition(s);
   if (!position) return "";
+  PackedMoveList listed;
+  generateLegalMoves(*position, listed);
+  std::vector<Move> unpacked;
+  for (const PackedMove m : listed) unpacked.push_back(unpackMove(m));
+  if (unpacked != legalMoves(s).toVector()) return "working form lists " + moveTexts(unpacked);
+  if (countLegalMoves(*position) != unpacked.size() || hasLegalMove(*position) == unpacked.empty())
+    return "working form counts differ";
   const CheckTest checks(*position);
   for (const Move& m : legalMoves(s)) {
     Position after = *position;
