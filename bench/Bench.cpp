@@ -1,12 +1,14 @@
-// Benchmarks: the cost of one makeMove and one legalMoves, perft speed (leaves per second), and
-// the engine's reply on every position of the bench suite with the calls it makes, directly and
-// through a UCI session.
+// Benchmarks: the cost of one makeMove, one legalMoves and one evaluatePosition on states, of
+// applying a move and listing the legal moves on the search's working form, perft speed (leaves
+// per second), and the engine's reply on every position of the bench suite with the calls it
+// makes, directly and through a UCI session.
 //   ./build/release/quenlor_bench [--benchmark_filter=...]
 
 #include <benchmark/benchmark.h>
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "AI.h"
 #include "BenchSuite.h"
@@ -50,6 +52,45 @@ void BM_LegalMoves(benchmark::State& bench) {
   }
 }
 BENCHMARK(BM_LegalMoves);
+
+// The same two steps on the working form the search and perft use.
+void BM_ApplyMovePosition(benchmark::State& bench) {
+  const Position position = *searchablePosition(mustParse(middlegame));
+  PackedMoveList moves;
+  generateLegalMoves(position, moves);
+  std::size_t i = 0;
+  for (auto _ : bench) {
+    Position next = position;
+    benchmark::DoNotOptimize(applyMove(next, moves[i]));
+    benchmark::DoNotOptimize(next);
+    i = i + 1 == moves.size() ? 0 : i + 1;
+  }
+  bench.counters["positionBytes"] = static_cast<double>(sizeof(Position));
+}
+BENCHMARK(BM_ApplyMovePosition);
+
+void BM_LegalMovesPosition(benchmark::State& bench) {
+  const Position position = *searchablePosition(mustParse(middlegame));
+  PackedMoveList moves;
+  for (auto _ : bench) {
+    generateLegalMoves(position, moves);
+    benchmark::DoNotOptimize(moves.size());
+  }
+}
+BENCHMARK(BM_LegalMovesPosition);
+
+// The static evaluation of the position after each legal move of the middlegame in turn.
+void BM_EvaluatePosition(benchmark::State& bench) {
+  const State state = mustParse(middlegame);
+  std::vector<State> children;
+  for (const Move& m : legalMoves(state)) children.push_back(makeMove(state, m));
+  std::size_t i = 0;
+  for (auto _ : bench) {
+    benchmark::DoNotOptimize(evaluatePosition(state.turn, children[i]));
+    i = i + 1 == children.size() ? 0 : i + 1;
+  }
+}
+BENCHMARK(BM_EvaluatePosition);
 
 void BM_Perft(benchmark::State& bench) {
   static const char* const positions[] = {

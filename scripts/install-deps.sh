@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, skipping those already present.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev time
           libbenchmark-dev valgrind xboard xvfb xauth fairymax stockfish polyglot procps
           emscripten node-acorn chromium python3)
 # The web page's tools come from npm and need Node with npm; Debian's serve when there is none.

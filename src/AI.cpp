@@ -273,6 +273,256 @@ Best nodeValue(Bound bound, std::int32_t depth, const State& state, SearchStats*
   return best;
 }
 
+//=== The search on the working form ===//
+
+// The evaluation terms of a position that its children correct rather than recompute: the
+// placement sum from White's side and each colour's doubled-pawn penalty.
+struct Terms {
+  std::int32_t whiteView;
+  std::array<std::int32_t, 2> doubled;  // by colour, 0 or less
+};
+
+// The doubled-pawn penalty of a set of pawns: per file, bit-sliced counters of one, two and
+// three or more pawns, filled rank by rank.
+std::int32_t doubledPenaltyOf(std::uint64_t pawns) noexcept {
+  std::uint64_t one = 0;
+  std::uint64_t two = 0;
+  std::uint64_t three = 0;
+  for (unsigned rank = 0; rank < 8; ++rank) {
+    const std::uint64_t row = (pawns >> (8U * rank)) & 0xFFU;
+    three |= two & row;
+    two |= one & row;
+    one |= row;
+  }
+  if (two == 0) return 0;
+  return -(20 * countBits(two & ~three) + 80 * countBits(three));
+}
+
+Terms termsOf(const Position& p) noexcept {
+  Terms t{0, {}};
+  for (std::uint64_t bits = p.occupied(); bits != 0; bits &= bits - 1) {
+    const auto sq = static_cast<SquareCode>(std::countr_zero(bits));
+    t.whiteView += placementTable.score[p.cells[sq] - 1U][sq];
+  }
+  for (Colour c : {Colour::White, Colour::Black}) {
+    t.doubled[static_cast<std::size_t>(c)] = doubledPenaltyOf(p.pieces(c, PieceType::Pawn));
+  }
+  return t;
+}
+
+// `evaluatePosition` of the position after `move` for the side making it, with the child's terms
+// in `childTerms`: the parent's terms corrected on the squares the move changed. The move is
+// applied to a copy; the replies are generated only when the side to move then stands in check.
+std::int32_t evaluateByApplying(const Position& p, const Terms& terms, PackedMove move,
+                                Terms& childTerms) {
+  Position child = p;
+  if (!applyMove(child, move)) fatalError("a searched move could not be applied");
+  std::uint64_t changed = (p.byColour[0] ^ child.byColour[0]) |
+                          (p.byColour[1] ^ child.byColour[1]) | std::uint64_t{1} << packedTo(move);
+  childTerms = terms;
+  for (; changed != 0; changed &= changed - 1) {
+    const auto sq = static_cast<SquareCode>(std::countr_zero(changed));
+    if (const std::uint8_t cell = p.cells[sq]; cell != 0) {
+      childTerms.whiteView -= placementTable.score[cell - 1U][sq];
+    }
+    if (const std::uint8_t cell = child.cells[sq]; cell != 0) {
+      childTerms.whiteView += placementTable.score[cell - 1U][sq];
+    }
+  }
+  for (Colour c : {Colour::White, Colour::Black}) {
+    const std::uint64_t pawns = child.pieces(c, PieceType::Pawn);
+    if (pawns != p.pieces(c, PieceType::Pawn)) {
+      childTerms.doubled[static_cast<std::size_t>(c)] = doubledPenaltyOf(pawns);
+    }
+  }
+  const bool white = p.turn == Colour::White;
+  const std::int32_t value = (white ? childTerms.whiteView : -childTerms.whiteView) +
+                             childTerms.doubled[white ? 0 : 1] - childTerms.doubled[white ? 1 : 0];
+  if (!inCheck(child)) return value;
+  return value + (hasLegalMove(child) ? 50 : 100000000);
+}
+
+// The same for a generated move, without applying a plain one: its placement change is read off
+// its two squares, the doubled pawns are recounted only when a pawn changes file or is taken,
+// and `checks` tells whether it gives check (only then is the child built, for its replies).
+// Without `checks` (moves not generated here) every move is applied.
+std::int32_t evaluateChild(const Position& p, const Terms& terms, const CheckTest* checks,
+                           PackedMove move, Terms& childTerms) {
+  if (checks == nullptr || !isPlainMove(p, move)) {
+    return evaluateByApplying(p, terms, move, childTerms);
+  }
+  const SquareCode from = packedFrom(move);
+  const SquareCode to = packedTo(move);
+  const std::uint8_t cell = p.cells[from];
+  const std::uint8_t captured = p.cells[to];
+  const auto mover = static_cast<std::size_t>(p.turn);
+  const PieceType type = typeOfCell[cell];
+  childTerms = terms;
+  childTerms.whiteView +=
+      placementTable.score[cell - 1U][to] - placementTable.score[cell - 1U][from];
+  if (captured != 0) {
+    childTerms.whiteView -= placementTable.score[captured - 1U][to];
+    if (typeOfCell[captured] == PieceType::Pawn) {
+      const std::uint64_t pawns = p.pieces(toggle(p.turn), PieceType::Pawn);
+      childTerms.doubled[1 - mover] = doubledPenaltyOf(pawns & ~(std::uint64_t{1} << to));
+    }
+  }
+  if (type == PieceType::Pawn && from % 8 != to % 8) {
+    const std::uint64_t pawns = p.pieces(p.turn, PieceType::Pawn);
+    childTerms.doubled[mover] =
+        doubledPenaltyOf((pawns & ~(std::uint64_t{1} << from)) | std::uint64_t{1} << to);
+  }
+  const std::int32_t value = (mover == 0 ? childTerms.whiteView : -childTerms.whiteView) +
+                             childTerms.doubled[mover] - childTerms.doubled[1 - mover];
+  if (!checks->gives(from, to, type)) return value;
+  Position child = p;
+  if (!applyMove(child, move)) fatalError("a searched move could not be applied");
+  return value + (hasLegalMove(child) ? 50 : 100000000);
+}
+
+// A move keyed for ordering, with the place of its child's terms.
+struct KeyedPackedMove {
+  std::int32_t key;
+  PackedMove move;
+  std::uint16_t index;
+};
+
+// The moves of `p` ordered by their static score, highest first, equal scores the greater move
+// first; `childTerms` receives the terms of each move's child at the move's original place.
+void orderMoves(const Position& p, const Terms& terms, const CheckTest& checks,
+                const PackedMoveList& moves, std::array<KeyedPackedMove, MoveList::capacity>& keyed,
+                std::array<Terms, MoveList::capacity>& childTerms, SearchStats* stats) {
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    if (stats != nullptr) {
+      ++stats->makeMoveCalls;
+      ++stats->evaluateCalls;
+    }
+    keyed[i] = {evaluateChild(p, terms, &checks, moves[i], childTerms[i]), moves[i],
+                static_cast<std::uint16_t>(i)};
+  }
+  std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(moves.size()),
+            [](const KeyedPackedMove& a, const KeyedPackedMove& b) {
+              return a.key != b.key ? a.key > b.key : a.move > b.move;
+            });
+}
+
+Best fastNodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& terms,
+                   SearchStats* stats);
+
+// The score of `move` in a node of `depth` plies whose best score so far is `best`, given the
+// terms of the node (at depth 1) or of the move's child (deeper); `checks` is the node's check
+// test for generated moves, or nothing.
+std::int32_t fastScoreMove(std::int32_t depth, const Position& p, PackedMove move, Best best,
+                           const Terms& terms, const CheckTest* checks, SearchStats* stats) {
+  if (stats != nullptr) ++stats->makeMoveCalls;
+  if (depth == 1) {
+    if (stats != nullptr) ++stats->evaluateCalls;
+    Terms childTerms;
+    return evaluateChild(p, terms, checks, move, childTerms);
+  }
+  Position child = p;
+  if (!applyMove(child, move)) fatalError("a searched move could not be applied");
+  const Bound childBound = best.found ? Bound{true, negated(best.score)} : unlimited;
+  const Best reply = fastNodeValue(childBound, depth - 1, child, terms, stats);
+  if (!reply.found) return inCheck(child) ? depth * 10000000 : 0;  // mate or stalemate
+  return negated(reply.score);
+}
+
+// `nodeValue` on the working form.
+Best fastNodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& terms,
+                   SearchStats* stats) {
+  if (stats != nullptr) ++stats->legalMovesCalls;
+  PackedMoveList moves;
+  generateLegalMoves(p, moves);
+  Best best{false, 0};
+  auto take = [&](std::int32_t score) {
+    if (bound.limited && score >= bound.below) {
+      best = Best{true, score};
+      return false;
+    }
+    if (!best.found || score > best.score) best = Best{true, score};
+    return true;
+  };
+  const CheckTest checks(p);
+  if (depth < 2) {
+    for (const PackedMove move : moves) {
+      if (!take(fastScoreMove(depth, p, move, best, terms, &checks, stats))) break;
+    }
+    return best;
+  }
+  std::array<KeyedPackedMove, MoveList::capacity> keyed;
+  std::array<Terms, MoveList::capacity> childTerms;
+  orderMoves(p, terms, checks, moves, keyed, childTerms, stats);
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    const std::int32_t score =
+        fastScoreMove(depth, p, keyed[i].move, best, childTerms[keyed[i].index], nullptr, stats);
+    if (!take(score)) break;
+  }
+  return best;
+}
+
+// `searchPosition` on the working form, or nothing when the state cannot be searched there
+// (see `searchablePosition`; given moves must also be on the board, applicable, and leave
+// both kings standing and the mover's out of check).
+std::optional<ScoredMoveList> fastSearchPosition(Score bound, std::int32_t depth,
+                                                 const State& state,
+                                                 const std::optional<std::vector<Move>>& moves,
+                                                 SearchStats* stats) {
+  const std::optional<Position> root = searchablePosition(state);
+  if (!root) return std::nullopt;
+  const Terms terms = termsOf(*root);
+  const CheckTest rootChecks(*root);
+  PackedMoveList candidates;
+  std::array<Terms, MoveList::capacity> childTerms;
+  if (moves) {
+    for (const Move& m : *moves) {
+      const std::optional<PackedMove> packed = packMove(m);
+      if (!packed) return std::nullopt;
+      Position child = *root;
+      if (!applyMove(child, *packed) || !child.hasOneKing(Colour::White) ||
+          !child.hasOneKing(Colour::Black) || moverLeftInCheck(child)) {
+        return std::nullopt;
+      }
+      childTerms[candidates.size()] = termsOf(child);
+      candidates.push(*packed);
+    }
+  } else {
+    if (stats != nullptr) ++stats->legalMovesCalls;
+    PackedMoveList generated;
+    generateLegalMoves(*root, generated);
+    if (depth < 2) {
+      candidates = generated;
+    } else {
+      std::array<KeyedPackedMove, MoveList::capacity> keyed;
+      std::array<Terms, MoveList::capacity> unordered;
+      orderMoves(*root, terms, rootChecks, generated, keyed, unordered, stats);
+      for (std::size_t i = 0; i < generated.size(); ++i) {
+        childTerms[i] = unordered[keyed[i].index];
+        candidates.push(keyed[i].move);
+      }
+    }
+  }
+  ScoredMoveList acc;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    const Best best = acc.empty() ? Best{false, 0} : Best{true, acc[0].score.value};
+    const Score score =
+        Number(fastScoreMove(depth, *root, candidates[i], best, depth == 1 ? terms : childTerms[i],
+                             moves ? nullptr : &rootChecks, stats));
+    if (score < bound) {
+      insertScoredMove(unpackMove(candidates[i]), score, acc);
+      continue;
+    }
+    // Cut-off: the cutting move first, then what was scored, then the unsearched rest.
+    ScoredMoveList cut;
+    cut.push({unpackMove(candidates[i]), score});
+    for (const ScoredMove& entry : acc) cut.push(entry);
+    for (std::size_t j = i + 1; j < candidates.size(); ++j)
+      cut.push({unpackMove(candidates[j]), NeverCalculated});
+    return cut;
+  }
+  return acc;
+}
+
 }  // namespace
 
 MoveList orderByEvaluation(const State& state, const MoveList& moves) {
@@ -283,6 +533,11 @@ MoveList orderByEvaluation(const State& state, const MoveList& moves) {
 
 ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& state,
                               const std::optional<std::vector<Move>>& moves, SearchStats* stats) {
+  if (std::optional<ScoredMoveList> fast = fastSearchPosition(bound, depth, state, moves, stats)) {
+    return *fast;
+  }
+  // States the working form cannot stand for (a missing or extra king, a king that can be
+  // taken, a disordered index) are searched on the state itself.
   MoveList candidates;
   if (moves) {
     for (const Move& m : *moves) candidates.push(m);

@@ -440,6 +440,450 @@ void forEachLegalMove(const State& state, Visit&& visit) {
   }
 }
 
+//=== Bit-set attacks and generation on a Position ===//
+
+// Whether walking in king direction d raises the square code (so the nearest square of a set
+// on the ray is its lowest bit), and the generation orders of the sliders' directions.
+constexpr std::array<bool, 8> increasing{false, false, false, false, true, true, true, true};
+constexpr std::array<std::size_t, 4> rookOrder{4, 3, 6, 1};
+constexpr std::array<std::size_t, 4> bishopOrder{7, 5, 2, 0};
+constexpr std::array<std::size_t, 4> diagonalRays{0, 2, 5, 7};
+constexpr std::array<std::size_t, 4> orthogonalRays{1, 3, 4, 6};
+
+// Per colour and square: the squares from which a pawn of that colour captures onto it.
+struct PawnSources {
+  std::array<std::array<std::uint64_t, 64>, 2> mask{};
+};
+
+constexpr PawnSources makePawnSources() {
+  PawnSources t{};
+  for (int sq = 0; sq < 64; ++sq) {
+    const auto s = static_cast<SquareCode>(sq);
+    for (int dc : {-1, 1}) {
+      if (onBoard(rowOf(s) + 1, columnOf(s) + dc))
+        t.mask[0][s] |= bitOf(codeAt(rowOf(s) + 1, columnOf(s) + dc));
+      if (onBoard(rowOf(s) - 1, columnOf(s) + dc))
+        t.mask[1][s] |= bitOf(codeAt(rowOf(s) - 1, columnOf(s) + dc));
+    }
+  }
+  return t;
+}
+
+constexpr PawnSources pawnSources = makePawnSources();
+
+// The diagonal and the orthogonal lines through each square, the square itself excluded.
+struct LineTable {
+  std::array<std::uint64_t, 64> diagonal{};
+  std::array<std::uint64_t, 64> orthogonal{};
+};
+
+constexpr LineTable makeLines() {
+  LineTable t{};
+  for (std::size_t sq = 0; sq < 64; ++sq) {
+    for (std::size_t d : diagonalRays) t.diagonal[sq] |= rayTable.mask[sq][d];
+    for (std::size_t d : orthogonalRays) t.orthogonal[sq] |= rayTable.mask[sq][d];
+  }
+  return t;
+}
+
+constexpr LineTable lineTable = makeLines();
+
+// The nearest square of a non-empty set lying on ray d of some square.
+SquareCode nearestOn(std::uint64_t bits, std::size_t d) noexcept {
+  return static_cast<SquareCode>(increasing[d] ? std::countr_zero(bits)
+                                               : 63 - std::countl_zero(bits));
+}
+
+// The squares a slider on `sq` reaches along ray d: the empty ones and the first occupied one.
+std::uint64_t rayTargets(SquareCode sq, std::size_t d, std::uint64_t occupied) noexcept {
+  std::uint64_t ray = rayTable.mask[sq][d];
+  if (const std::uint64_t blockers = ray & occupied; blockers != 0) {
+    ray ^= rayTable.mask[nearestOn(blockers, d)][d];
+  }
+  return ray;
+}
+
+// Whether one of `sliders` is the first piece met from `sq` along ray d.
+bool sliderOnRay(SquareCode sq, std::size_t d, std::uint64_t occupied,
+                 std::uint64_t sliders) noexcept {
+  const std::uint64_t ray = rayTable.mask[sq][d];
+  if ((ray & sliders) == 0) return false;
+  const std::uint64_t blockers = ray & occupied;
+  return blockers != 0 && ((sliders >> nearestOn(blockers, d)) & 1U) != 0;
+}
+
+// The attack test with the occupied squares given and only the pieces of `colour` in `keep`
+// counted, so that a move's effect can be tested without applying it.
+bool attackedWith(const Position& p, Colour colour, SquareCode sq, std::uint64_t occupied,
+                  std::uint64_t keep) noexcept {
+  const std::uint64_t them = p.byColour[static_cast<std::size_t>(colour)] & keep;
+  const auto& type = p.byType;
+  if ((knightTargets.mask[sq] & type[3] & them) != 0) return true;
+  if (((kingTargets.mask[sq] | bitOf(sq)) & type[0] & them) != 0) return true;
+  if ((pawnSources.mask[static_cast<std::size_t>(colour)][sq] & type[5] & them) != 0) return true;
+  if (const std::uint64_t diagonal = (type[4] | type[1]) & them;
+      (diagonal & lineTable.diagonal[sq]) != 0) {
+    for (std::size_t d : diagonalRays) {
+      if (sliderOnRay(sq, d, occupied, diagonal)) return true;
+    }
+  }
+  if (const std::uint64_t straight = (type[2] | type[1]) & them;
+      (straight & lineTable.orthogonal[sq]) != 0) {
+    for (std::size_t d : orthogonalRays) {
+      if (sliderOnRay(sq, d, occupied, straight)) return true;
+    }
+  }
+  return false;
+}
+
+// The pieces of `colour` that attack `sq` (a king of `colour` on the square counts).
+std::uint64_t attackersOf(const Position& p, Colour colour, SquareCode sq,
+                          std::uint64_t occupied) noexcept {
+  const std::uint64_t them = p.byColour[static_cast<std::size_t>(colour)];
+  const auto& type = p.byType;
+  std::uint64_t found = (knightTargets.mask[sq] & type[3]) |
+                        ((kingTargets.mask[sq] | bitOf(sq)) & type[0]) |
+                        (pawnSources.mask[static_cast<std::size_t>(colour)][sq] & type[5]);
+  found &= them;
+  const std::uint64_t diagonal = (type[4] | type[1]) & them;
+  const std::uint64_t straight = (type[2] | type[1]) & them;
+  if (((diagonal & lineTable.diagonal[sq]) | (straight & lineTable.orthogonal[sq])) == 0) {
+    return found;
+  }
+  for (std::size_t d = 0; d < 8; ++d) {
+    const bool isDiagonal = kingOffsets[d].dr != 0 && kingOffsets[d].dc != 0;
+    const std::uint64_t sliders = isDiagonal ? diagonal : straight;
+    const std::uint64_t ray = rayTable.mask[sq][d];
+    if ((ray & sliders) == 0) continue;
+    const SquareCode first = nearestOn(ray & occupied, d);
+    if ((sliders & bitOf(first)) != 0) found |= bitOf(first);
+  }
+  return found;
+}
+
+// The legality test of the side to move's moves on a Position, the same decisions as applying
+// each move and testing the king, made cheaply. A move other than a king move, castling or a
+// diagonal pawn move from the en-passant row leaves the king where it is and changes only its
+// own two squares, so it is legal exactly when it ends every check (it takes the one checking
+// piece or steps between it and the king; nothing ends two checks) and, if its piece is pinned,
+// stays on the pin's line. King moves are tested on their target with the king lifted; castling
+// and the diagonal pawn moves from the en-passant row (possibly en passant) are applied to a
+// copy and tested.
+class PositionLegality {
+ public:
+  explicit PositionLegality(const Position& p)
+      : p_(p),
+        mover_(p.turn),
+        enemy_(toggle(p.turn)),
+        king_(p.kingSquare(p.turn)),
+        occupied_(p.occupied()) {
+    const std::uint64_t checkers = attackersOf(p, enemy_, king_, occupied_);
+    check_ = checkers != 0;
+    if (check_) {
+      const bool single = (checkers & (checkers - 1)) == 0;
+      evasion_ = single ? checkers | betweenTable.mask[king_][std::countr_zero(checkers)] : 0;
+    }
+    const std::uint64_t own = p.byColour[static_cast<std::size_t>(mover_)];
+    const std::uint64_t them = p.byColour[static_cast<std::size_t>(enemy_)];
+    const std::uint64_t diagonal = (p.byType[4] | p.byType[1]) & them;
+    const std::uint64_t straight = (p.byType[2] | p.byType[1]) & them;
+    if (((diagonal & lineTable.diagonal[king_]) | (straight & lineTable.orthogonal[king_])) == 0)
+      return;
+    for (std::size_t d = 0; d < 8; ++d) {
+      const bool isDiagonal = kingOffsets[d].dr != 0 && kingOffsets[d].dc != 0;
+      const std::uint64_t sliders = isDiagonal ? diagonal : straight;
+      const std::uint64_t ray = rayTable.mask[king_][d];
+      if ((ray & sliders) == 0) continue;
+      std::uint64_t blockers = ray & occupied_;
+      const SquareCode first = nearestOn(blockers, d);
+      if ((own & bitOf(first)) == 0) continue;
+      blockers &= ~bitOf(first);
+      if (blockers == 0 || (sliders & bitOf(nearestOn(blockers, d))) == 0) continue;
+      pinned_ |= bitOf(first);
+      pinLine_[first] = ray;
+    }
+  }
+
+  [[nodiscard]] std::uint64_t pinned() const noexcept { return pinned_; }
+  [[nodiscard]] bool isPinned(SquareCode from) const noexcept {
+    return (pinned_ & bitOf(from)) != 0;
+  }
+  // The squares that end every check (all of them when there is none).
+  [[nodiscard]] std::uint64_t evasion() const noexcept { return evasion_; }
+  // The targets a piece on `from`, not the king, may move to by a move of its own two squares.
+  [[nodiscard]] std::uint64_t allowed(SquareCode from) const noexcept {
+    return isPinned(from) ? evasion_ & pinLine_[from] : evasion_;
+  }
+  // A move of a piece other than the king that is neither castling nor en passant.
+  [[nodiscard]] bool ordinary(SquareCode from, SquareCode to) const noexcept {
+    return (allowed(from) & bitOf(to)) != 0;
+  }
+  [[nodiscard]] bool kingStep(SquareCode from, SquareCode to) const noexcept {
+    return !attackedWith(p_, enemy_, to, (occupied_ & ~bitOf(from)) | bitOf(to), ~bitOf(to));
+  }
+  [[nodiscard]] bool byApplying(PackedMove move) const noexcept {
+    Position after = p_;
+    if (!applyMove(after, move)) return false;  // cannot happen for generated moves
+    return !attackedWith(after, enemy_, after.kingSquare(mover_), after.occupied(),
+                         ~std::uint64_t{0});
+  }
+
+ private:
+  const Position& p_;
+  Colour mover_;
+  Colour enemy_;
+  SquareCode king_;
+  std::uint64_t occupied_;
+  bool check_ = false;
+  std::uint64_t evasion_ = ~std::uint64_t{0};
+  std::uint64_t pinned_ = 0;
+  std::array<std::uint64_t, 64> pinLine_;  // read only for pinned pieces
+};
+
+// The castling moves of the side to move whose conditions hold (the landing square is left to
+// the legality test), king side first.
+template <typename Visit>
+bool forEachCastling(const Position& p, const PositionLegality& legality, Visit&& visit) {
+  const Colour colour = p.turn;
+  const Colour other = toggle(colour);
+  for (BoardSide side : {BoardSide::KingSide, BoardSide::QueenSide}) {
+    if ((p.castleRights & CastleStatus::bit(side, colour)) == 0) continue;
+    const auto pairs = castling(colour, side);
+    const SquareCode kingFrom = squareCode(pairs[0].first);
+    const SquareCode kingTo = squareCode(pairs[0].second);
+    const SquareCode rookFrom = squareCode(pairs[1].first);
+    if (p.cells[kingFrom] != cellOf({colour, PieceType::King})) continue;
+    if (p.cells[rookFrom] != cellOf({colour, PieceType::Rook})) continue;
+    const std::uint64_t occupied = p.occupied();
+    if ((betweenTable.mask[kingFrom][rookFrom] & occupied) != 0) continue;
+    const auto crossed = static_cast<SquareCode>((kingFrom + kingTo) / 2);
+    if (attackedWith(p, other, kingFrom, occupied, ~std::uint64_t{0}) ||
+        attackedWith(p, other, crossed, occupied, ~std::uint64_t{0})) {
+      continue;
+    }
+    const PackedMove move = packedMove(kingFrom, kingTo);
+    if (legality.byApplying(move) && !visit(move)) return false;
+  }
+  return true;
+}
+
+// The legal moves of one pawn in generation order; false once `visit` has returned false.
+template <typename Visit>
+bool forEachPawnMove(const Position& p, const PositionLegality& legality, SquareCode from,
+                     Visit&& visit) {
+  const bool white = p.turn == Colour::White;
+  const int d = white ? -1 : 1;
+  const int row = from / 8;  // 0 for the first row
+  const int column = from % 8;
+  const int startRow = white ? 6 : 1;
+  const int promotionRow = white ? 1 : 6;
+  const int enPassantRow = white ? 3 : 4;
+  const std::uint64_t occupied = p.occupied();
+  const std::uint64_t enemy = p.byColour[white ? 1 : 0];
+  std::array<SquareCode, 4> targets{};
+  std::size_t count = 0;
+  // The advance must stay on the board: a pawn left unpromoted on its last row has no advance.
+  const int next = row + d;
+  if (next >= 0 && next <= 7) {
+    const auto advance = static_cast<SquareCode>(next * 8 + column);
+    if ((occupied & bitOf(advance)) == 0) {
+      targets[count++] = advance;
+      const auto twoAhead = static_cast<SquareCode>((row + 2 * d) * 8 + column);
+      if (row == startRow && (occupied & bitOf(twoAhead)) == 0) targets[count++] = twoAhead;
+    }
+    for (int dc : {-1, 1}) {
+      const int c = column + dc;
+      if (c < 0 || c > 7) continue;
+      const auto target = static_cast<SquareCode>(next * 8 + c);
+      if ((enemy & bitOf(target)) != 0) targets[count++] = target;
+    }
+  }
+  if (row == promotionRow) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!legality.ordinary(from, targets[i])) continue;
+      for (PieceType t :
+           {PieceType::Queen, PieceType::Rook, PieceType::Bishop, PieceType::Knight}) {
+        if (!visit(packedPromotion(from, targets[i], t))) return false;
+      }
+    }
+    return true;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const PackedMove move = packedMove(from, targets[i]);
+    // A diagonal move from the en-passant row may be an en-passant capture when applied.
+    const bool legal = row == enPassantRow && targets[i] % 8 != column
+                           ? legality.byApplying(move)
+                           : legality.ordinary(from, targets[i]);
+    if (legal && !visit(move)) return false;
+  }
+  if (row != enPassantRow || p.lastMove == noMove) return true;
+  const std::uint8_t enemyPawn = cellOf({toggle(p.turn), PieceType::Pawn});
+  for (int dc : {-1, 1}) {
+    const int c = column + dc;
+    if (c < 0 || c > 7) continue;
+    const auto beside = static_cast<SquareCode>(row * 8 + c);
+    if (p.cells[beside] != enemyPawn) continue;
+    const auto start = static_cast<SquareCode>((row + 2 * d) * 8 + c);
+    if (p.lastMove != packedMove(start, beside)) continue;
+    const PackedMove move = packedMove(from, static_cast<SquareCode>(next * 8 + c));
+    if (legality.byApplying(move) && !visit(move)) return false;
+  }
+  return true;
+}
+
+// Calls `visit` with each legal move of the side to move in generation order until it returns
+// false, given the position's legality test.
+template <typename Visit>
+void forEachLegalMove(const Position& p, const PositionLegality& legality, Visit&& visit) {
+  const std::uint64_t ownAll = p.byColour[static_cast<std::size_t>(p.turn)];
+  const std::uint64_t occupied = p.occupied();
+  // One ray, nearest square first; the direction is a template argument, so that the end of the
+  // set to take next is known when compiling.
+  auto ray = [&]<std::size_t d>(SquareCode from, std::uint64_t allowed) {
+    std::uint64_t targets = rayTargets(from, d, occupied) & allowed;
+    while (targets != 0) {
+      const SquareCode to = nearestOn(targets, d);
+      targets &= ~bitOf(to);
+      if (!visit(packedMove(from, to))) return false;
+    }
+    return true;
+  };
+  // The rook's and the bishop's directions in generation order.
+  auto rookSlides = [&](SquareCode from) {
+    const std::uint64_t allowed = ~ownAll & legality.allowed(from);
+    return ray.template operator()<rookOrder[0]>(from, allowed) &&
+           ray.template operator()<rookOrder[1]>(from, allowed) &&
+           ray.template operator()<rookOrder[2]>(from, allowed) &&
+           ray.template operator()<rookOrder[3]>(from, allowed);
+  };
+  auto bishopSlides = [&](SquareCode from) {
+    const std::uint64_t allowed = ~ownAll & legality.allowed(from);
+    return ray.template operator()<bishopOrder[0]>(from, allowed) &&
+           ray.template operator()<bishopOrder[1]>(from, allowed) &&
+           ray.template operator()<bishopOrder[2]>(from, allowed) &&
+           ray.template operator()<bishopOrder[3]>(from, allowed);
+  };
+  // The table's squares in table order: a knight keeps those its legality allows, a king those
+  // where it would not stand attacked.
+  auto steps = [&](SquareCode from, const StepTargets& table, bool king) {
+    const std::uint64_t allowed = ~ownAll & (king ? ~std::uint64_t{0} : legality.allowed(from));
+    for (std::uint8_t i = 0; i < table.count[from]; ++i) {
+      const SquareCode to = table.squares[from][i];
+      if ((allowed & bitOf(to)) == 0 || (king && !legality.kingStep(from, to))) continue;
+      if (!visit(packedMove(from, to))) return false;
+    }
+    return true;
+  };
+  for (std::uint64_t own = ownAll; own != 0; own &= own - 1) {
+    const auto from = static_cast<SquareCode>(std::countr_zero(own));
+    bool more = true;
+    switch (p.typeOn(from)) {
+      case PieceType::King:
+        more = steps(from, kingTargets, true) && forEachCastling(p, legality, visit);
+        break;
+      case PieceType::Knight: more = steps(from, knightTargets, false); break;
+      case PieceType::Rook: more = rookSlides(from); break;
+      case PieceType::Bishop: more = bishopSlides(from); break;
+      case PieceType::Queen: more = rookSlides(from) && bishopSlides(from); break;
+      case PieceType::Pawn: more = forEachPawnMove(p, legality, from, visit); break;
+    }
+    if (!more) return;
+  }
+}
+
+template <typename Visit>
+void forEachLegalMove(const Position& p, Visit&& visit) {
+  if (p.byColour[static_cast<std::size_t>(p.turn)] == 0) return;
+  forEachLegalMove(p, PositionLegality(p), visit);
+}
+
+// The moves of the pawns that are neither pinned nor on the en-passant row: advances, double
+// steps and captures shifted as sets and kept where they end every check, a promotion counting
+// four.
+std::size_t countFreePawnMoves(const Position& p, const PositionLegality& legality,
+                               int enPassantRow) {
+  constexpr std::uint64_t fileA = 0x0101010101010101ULL;
+  constexpr std::uint64_t fileH = fileA << 7U;
+  const bool white = p.turn == Colour::White;
+  const std::uint64_t pawns =
+      p.pieces(p.turn, PieceType::Pawn) & ~(0xFFULL << (8U * enPassantRow)) & ~legality.pinned();
+  const std::uint64_t empty = ~p.occupied();
+  const std::uint64_t evasion = legality.evasion();
+  const std::uint64_t enemy = p.byColour[white ? 1 : 0];
+  // Moving one row towards the far side: down the codes for White, up for Black.
+  auto forward = [white](std::uint64_t b, unsigned shift) {
+    return white ? b >> shift : b << shift;
+  };
+  const std::uint64_t startRow = white ? 0xFFULL << 48U : 0xFFULL << 8U;
+  const std::uint64_t promotionRow = white ? 0xFFULL << 8U : 0xFFULL << 48U;
+  const std::uint64_t promoting = pawns & promotionRow;
+  const std::uint64_t others = pawns & ~promotionRow;
+  auto targets = [&](std::uint64_t from) {
+    const std::uint64_t advance = forward(from, 8) & empty & evasion;
+    const std::uint64_t left = forward(from & ~fileA, white ? 9 : 7) & enemy & evasion;
+    const std::uint64_t right = forward(from & ~fileH, white ? 7 : 9) & enemy & evasion;
+    return countBits(advance) + countBits(left) + countBits(right);
+  };
+  const std::uint64_t doubleStep =
+      forward(forward(others & startRow, 8) & empty, 8) & empty & evasion;
+  return static_cast<std::size_t>(targets(others) + countBits(doubleStep) +
+                                  (promoting != 0 ? 4 * targets(promoting) : 0));
+}
+
+// The number of legal moves, counted by target sets where no move needs a test of its own.
+std::size_t countMoves(const Position& p) {
+  const std::uint64_t ownAll = p.byColour[static_cast<std::size_t>(p.turn)];
+  if (ownAll == 0) return 0;
+  const PositionLegality legality(p);
+  std::size_t n = 0;
+  auto one = [&n](PackedMove) {
+    ++n;
+    return true;
+  };
+  const std::uint64_t occupied = p.occupied();
+  const bool white = p.turn == Colour::White;
+  const int enPassantRow = white ? 3 : 4;
+  n += countFreePawnMoves(p, legality, enPassantRow);
+  for (std::uint64_t own = ownAll; own != 0; own &= own - 1) {
+    const auto from = static_cast<SquareCode>(std::countr_zero(own));
+    std::uint64_t targets = 0;
+    switch (p.typeOn(from)) {
+      case PieceType::King:
+        for (std::uint64_t t = kingTargets.mask[from] & ~ownAll; t != 0; t &= t - 1) {
+          if (legality.kingStep(from, static_cast<SquareCode>(std::countr_zero(t)))) ++n;
+        }
+        forEachCastling(p, legality, one);
+        continue;
+      case PieceType::Knight: targets = knightTargets.mask[from]; break;
+      case PieceType::Rook:
+        for (std::size_t d : orthogonalRays) targets |= rayTargets(from, d, occupied);
+        break;
+      case PieceType::Bishop:
+        for (std::size_t d : diagonalRays) targets |= rayTargets(from, d, occupied);
+        break;
+      case PieceType::Queen:
+        for (std::size_t d = 0; d < 8; ++d) targets |= rayTargets(from, d, occupied);
+        break;
+      case PieceType::Pawn:  // the unpinned ones off the en-passant row are counted as a set
+        if (legality.isPinned(from) || from / 8 == enPassantRow) {
+          forEachPawnMove(p, legality, from, one);
+        }
+        continue;
+    }
+    n += static_cast<std::size_t>(countBits(targets & ~ownAll & legality.allowed(from)));
+  }
+  return n;
+}
+
+// The working form of a state for move generation: its index agrees with its squares and the
+// side to move has exactly one king (otherwise the State path reports the missing king).
+std::optional<Position> workingPosition(const State& state) {
+  if (!indexAgreesWithSquares(state.getBoard)) return std::nullopt;
+  const Position position = positionOf(state);
+  if (!position.hasOneKing(position.turn)) return std::nullopt;
+  return position;
+}
+
 }  // namespace
 
 std::optional<Piece> nextPieceInLine(const Board& board, Location square, int rowStep,
@@ -504,6 +948,8 @@ MoveList possibleMovesForPiece(Piece piece, Location square, const State& state)
 }
 
 void generateLegalMoves(const State& state, MoveList& out) {
+  // Listed on the state itself: building the working form and unpacking its moves would cost
+  // more than it saves for one list.
   out.clear();
   forEachLegalMove(state, [&](Move m) {
     out.push(m);
@@ -518,6 +964,7 @@ MoveList legalMoves(const State& state) {
 }
 
 bool hasLegalMove(const State& state) {
+  if (const std::optional<Position> p = workingPosition(state)) return hasLegalMove(*p);
   bool found = false;
   forEachLegalMove(state, [&](Move) {
     found = true;
@@ -527,12 +974,111 @@ bool hasLegalMove(const State& state) {
 }
 
 std::size_t countLegalMoves(const State& state) {
+  if (const std::optional<Position> p = workingPosition(state)) return countMoves(*p);
   std::size_t n = 0;
   forEachLegalMove(state, [&](Move) {
     ++n;
     return true;
   });
   return n;
+}
+
+}  // namespace quenlor
+
+namespace quenlor {
+
+std::optional<Position> searchablePosition(const State& state) {
+  if (!indexAgreesWithSquares(state.getBoard)) return std::nullopt;
+  const Position position = positionOf(state);
+  if (!position.hasOneKing(Colour::White) || !position.hasOneKing(Colour::Black)) {
+    return std::nullopt;
+  }
+  if (moverLeftInCheck(position)) return std::nullopt;
+  return position;
+}
+
+bool attackedBy(const Position& position, Colour colour, SquareCode square) noexcept {
+  return attackedWith(position, colour, square, position.occupied(), ~std::uint64_t{0});
+}
+
+bool moverLeftInCheck(const Position& position) noexcept {
+  return attackedBy(position, position.turn, position.kingSquare(toggle(position.turn)));
+}
+
+bool inCheck(const Position& position) noexcept {
+  return attackedBy(position, toggle(position.turn), position.kingSquare(position.turn));
+}
+
+void generateLegalMoves(const Position& position, PackedMoveList& out) {
+  out.clear();
+  forEachLegalMove(position, [&](PackedMove m) {
+    out.push(m);
+    return true;
+  });
+}
+
+bool hasLegalMove(const Position& position) {
+  const Colour mover = position.turn;
+  const std::uint64_t own = position.byColour[static_cast<std::size_t>(mover)];
+  if (own == 0) return false;
+  const PositionLegality legality(position);
+  // The king's steps first: it is asked mostly of a side in check, whose king can often step away.
+  const SquareCode king = position.kingSquare(mover);
+  for (std::uint64_t t = kingTargets.mask[king] & ~own; t != 0; t &= t - 1) {
+    if (legality.kingStep(king, static_cast<SquareCode>(std::countr_zero(t)))) return true;
+  }
+  bool found = false;
+  forEachLegalMove(position, legality, [&](PackedMove) {
+    found = true;
+    return false;
+  });
+  return found;
+}
+
+std::size_t countLegalMoves(const Position& position) {
+  return countMoves(position);
+}
+
+}  // namespace quenlor
+
+namespace quenlor {
+
+CheckTest::CheckTest(const Position& p) noexcept {
+  const Colour mover = p.turn;
+  const SquareCode king = p.kingSquare(toggle(mover));
+  const std::uint64_t occupied = p.occupied();
+  std::uint64_t diagonal = 0;
+  std::uint64_t straight = 0;
+  for (std::size_t d : diagonalRays) diagonal |= rayTargets(king, d, occupied);
+  for (std::size_t d : orthogonalRays) straight |= rayTargets(king, d, occupied);
+  attackFrom_[static_cast<std::size_t>(PieceType::King)] = kingTargets.mask[king] | bitOf(king);
+  attackFrom_[static_cast<std::size_t>(PieceType::Queen)] = diagonal | straight;
+  attackFrom_[static_cast<std::size_t>(PieceType::Rook)] = straight;
+  attackFrom_[static_cast<std::size_t>(PieceType::Knight)] = knightTargets.mask[king];
+  attackFrom_[static_cast<std::size_t>(PieceType::Bishop)] = diagonal;
+  attackFrom_[static_cast<std::size_t>(PieceType::Pawn)] =
+      pawnSources.mask[static_cast<std::size_t>(mover)][king];
+  const std::uint64_t own = p.byColour[static_cast<std::size_t>(mover)];
+  const std::uint64_t queens = p.byType[static_cast<std::size_t>(PieceType::Queen)];
+  const std::uint64_t diagonalSliders =
+      (p.byType[static_cast<std::size_t>(PieceType::Bishop)] | queens) & own;
+  const std::uint64_t straightSliders =
+      (p.byType[static_cast<std::size_t>(PieceType::Rook)] | queens) & own;
+  for (std::size_t d = 0; d < 8; ++d) {
+    const bool isDiagonal = kingOffsets[d].dr != 0 && kingOffsets[d].dc != 0;
+    const std::uint64_t sliders = isDiagonal ? diagonalSliders : straightSliders;
+    const std::uint64_t ray = rayTable.mask[king][d];
+    if ((ray & sliders) == 0) continue;
+    std::uint64_t blockers = ray & occupied;
+    const SquareCode first = nearestOn(blockers, d);
+    if ((own & bitOf(first)) == 0) continue;
+    blockers &= ~bitOf(first);
+    if (blockers == 0) continue;
+    const SquareCode second = nearestOn(blockers, d);
+    if ((sliders & bitOf(second)) == 0) continue;
+    uncovering_ |= bitOf(first);
+    lineOf_[first] = betweenTable.mask[king][second];
+  }
 }
 
 }  // namespace quenlor

@@ -412,6 +412,33 @@ std::vector<Move> referenceLegalMoves(const State& s, std::string& problem) {
   return out;
 }
 
+// The working form answers as the state: the same legal moves in the same order, applying each
+// gives the state's next board, and the check test judges every plain move as applying it does.
+std::string checkWorkingForm(const State& s) {
+  const std::optional<Position> position = searchablePosition(s);
+  if (!position) return "";
+  PackedMoveList listed;
+  generateLegalMoves(*position, listed);
+  std::vector<Move> unpacked;
+  for (const PackedMove m : listed) unpacked.push_back(unpackMove(m));
+  if (unpacked != legalMoves(s).toVector()) return "working form lists " + moveTexts(unpacked);
+  if (countLegalMoves(*position) != unpacked.size() || hasLegalMove(*position) == unpacked.empty())
+    return "working form counts differ";
+  const CheckTest checks(*position);
+  for (const Move& m : legalMoves(s)) {
+    Position after = *position;
+    const PackedMove packed = *packMove(m);
+    if (!applyMove(after, packed) || after.cells != makeMove(s, m).getBoard.squares.cells)
+      return "applyMove differs for " + niceShowMove(m);
+    const SquareCode from = packedFrom(packed);
+    const auto type = pieceOfCode(static_cast<PieceCode>(position->cells[from] - 1)).type;
+    if (isPlainMove(*position, packed) &&
+        checks.gives(from, packedTo(packed), type) != inCheck(after))
+      return "CheckTest differs for " + niceShowMove(m);
+  }
+  return "";
+}
+
 // Everything that must hold in one position; the first failure found, or nothing.
 std::string checkNode(const State& s) {
   std::string problem;
@@ -438,7 +465,7 @@ std::string checkNode(const State& s) {
   }
   if (countLegalMoves(s) != reference.size()) return "countLegalMoves differs";
   if (hasLegalMove(s) != !reference.empty()) return "hasLegalMove differs";
-  return "";
+  return checkWorkingForm(s);
 }
 
 // Checks every node of the legal-move tree to `depth` plies; the first failure, with the moves

@@ -3,9 +3,11 @@
 //   quenlor-tool best "<FEN>"                        the engine's move and its root list
 //   quenlor-tool best -                              one chosen move per FEN read from stdin
 //   quenlor-tool signature                           the bench signature of the engine
+//   quenlor-tool positions <count> <seed>            varied positions from seeded games, as FENs
 // Exit status 2 for a bad command line or FEN.
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <iostream>
 #include <string>
@@ -26,7 +28,8 @@ using namespace quenlor;
 int usage() {
   std::cerr << "usage: quenlor-tool perft \"<FEN>\" <depth> [--divide]\n"
                "       quenlor-tool best \"<FEN>\" | -\n"
-               "       quenlor-tool signature\n";
+               "       quenlor-tool signature\n"
+               "       quenlor-tool positions <count> <seed>\n";
   return 2;
 }
 
@@ -88,6 +91,106 @@ int bestMode(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The FEN of a state: the en-passant square is written whenever the last move was a pawn's
+// double step, the castling field names the rights held, the move number counts full moves.
+std::string fenOf(const State& state) {
+  const Board& board = state.getBoard;
+  std::string fen;
+  for (std::int32_t row = 1; row <= 8; ++row) {
+    int empty = 0;
+    for (std::int32_t column = 1; column <= 8; ++column) {
+      const std::optional<Piece> piece = getSquare(board, {row, column});
+      if (!piece) {
+        ++empty;
+        continue;
+      }
+      if (empty > 0) fen += static_cast<char>('0' + empty);
+      empty = 0;
+      fen += niceShowPiece(*piece);
+    }
+    if (empty > 0) fen += static_cast<char>('0' + empty);
+    if (row < 8) fen += '/';
+  }
+  fen += state.turn == Colour::White ? " w " : " b ";
+  std::string rights;
+  if (state.castleStatus.holds(BoardSide::KingSide, Colour::White)) rights += 'K';
+  if (state.castleStatus.holds(BoardSide::QueenSide, Colour::White)) rights += 'Q';
+  if (state.castleStatus.holds(BoardSide::KingSide, Colour::Black)) rights += 'k';
+  if (state.castleStatus.holds(BoardSide::QueenSide, Colour::Black)) rights += 'q';
+  fen += rights.empty() ? "-" : rights;
+  std::string enPassant = "-";
+  if (const std::optional<Move> last = lastMove(state)) {
+    const std::optional<Piece> mover = getSquare(board, last->to);
+    if (last->kind == MoveKind::MovePiece && mover && mover->type == PieceType::Pawn &&
+        last->from.column == last->to.column &&
+        (last->from.row - last->to.row == 2 || last->to.row - last->from.row == 2)) {
+      enPassant = niceShowLocation({(last->from.row + last->to.row) / 2, last->to.column});
+    }
+  }
+  return fen + " " + enPassant + " 0 " + std::to_string((state.moveNum + 1) / 2);
+}
+
+// Varied positions for speed comparisons: seeded games from the start position in which each
+// side plays the engine's move or, with a probability that differs from game to game, a random
+// legal move, so that games drift into lopsided middlegames and endgames. Positions are sampled
+// into four groups, filled to fixed shares in the order met: side to move in check, a promotion
+// among the legal moves, endgames (at most ten pieces) and the rest (middlegames and openings),
+// at most two positions of a group from one game.
+int positionsMode(const std::vector<std::string>& args) {
+  if (args.size() != 2) return usage();
+  std::uint64_t count = 0;
+  std::uint64_t seed = 0;
+  for (auto [text, value] : {std::pair{&args[0], &count}, std::pair{&args[1], &seed}}) {
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), *value);
+    if (ec != std::errc() || end != text->data() + text->size()) return usage();
+  }
+  std::uint64_t random = seed * 2862933555777941757ULL + 3037000493ULL;
+  auto next = [&random](std::uint64_t bound) {  // xorshift64*, the same on every platform
+    random ^= random >> 12U;
+    random ^= random << 25U;
+    random ^= random >> 27U;
+    return ((random * 2685821657736338717ULL) >> 33U) % bound;
+  };
+  const std::array<std::uint64_t, 4> quota{count * 15 / 100, count / 10, count / 4,
+                                           count - count * 15 / 100 - count / 10 - count / 4};
+  std::array<std::vector<std::string>, 4> groups;
+  std::vector<std::string> seen;
+  auto full = [&] {
+    for (std::size_t g = 0; g < groups.size(); ++g)
+      if (groups[g].size() < quota[g]) return false;
+    return true;
+  };
+  for (int game = 0; game < 5000 && !full(); ++game) {
+    State state = newGame();
+    const std::uint64_t randomShare = 20 + next(60);  // percent of random moves in this game
+    std::array<int, 4> taken{};
+    for (int ply = 0; ply < 300; ++ply) {
+      const MoveList moves = legalMoves(state);
+      if (moves.empty()) break;
+      if (ply >= 8 && next(8) == 0) {
+        const bool check = inCheck(state, state.turn);
+        const bool promotion = std::any_of(moves.begin(), moves.end(), [](const Move& m) {
+          return m.kind == MoveKind::PromotePawn;
+        });
+        const std::size_t pieceCount = findAllPieces(state.getBoard).size();
+        const std::size_t group = check ? 0 : promotion ? 1 : pieceCount <= 10 ? 2 : 3;
+        const std::string fen = fenOf(state);
+        if (groups[group].size() < quota[group] && taken[group] < 2 &&
+            std::find(seen.begin(), seen.end(), fen) == seen.end()) {
+          groups[group].push_back(fen);
+          ++taken[group];
+          seen.push_back(fen);
+        }
+      }
+      const Move move = next(100) < randomShare ? moves[next(moves.size())] : *cpuMove(state);
+      state = makeMove(state, move);
+    }
+  }
+  for (const std::vector<std::string>& group : groups)
+    for (const std::string& fen : group) std::cout << fen << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +200,7 @@ int main(int argc, char** argv) {
   try {
     if (mode == "perft") return perftMode(args);
     if (mode == "best") return bestMode(args);
+    if (mode == "positions") return positionsMode(args);
     if (mode == "signature" && args.empty()) {
       std::cout << "signature " << quenlor::benchSignature() << "\n";
       return 0;
