@@ -30,6 +30,6 @@ ctest --preset sanitize -j "$jobs" -LE slow
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== fuzzing"
-  scripts/fuzz.sh "${QUENLOR_FUZZ_SECONDS:-30}"
+  scripts/fuzz.sh "${QUENLOR_FUZZ_SECONDS:-20}"
 fi
 echo "== all tests passed"
