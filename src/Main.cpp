@@ -72,30 +72,20 @@ void loop(std::istream& in, std::ostream& out, State state) {
 }
 
 int runEngine(std::istream& in, std::ostream& out, std::ostream& err) {
-  try {
+  return reportingFatalErrors(err, [&] {
     loop(in, out, newGame());
     return 0;
-  } catch (const FatalError& e) {
-    err << "quenlor: " << e.what() << "\n" << std::flush;
-    return 1;
-  } catch (const std::bad_alloc&) {
-    // A line too long to hold: still an orderly stop, not an abort.
-    err << "quenlor: out of memory\n" << std::flush;
-    return 1;
-  }
+  });
 }
 
-}  // namespace quenlor
-
-#ifndef QUENLOR_NO_MAIN
-int main(int argc, char** argv) {
-  if (const auto reply = quenlor::commandLineReply({argv + std::min(argc, 1), argv + argc})) {
-    std::fputs(reply->c_str(), stdout);
+int programMain(int argc, char** argv, const CommandLineReply& reply, const Program& program) {
+  if (const auto text = reply({argv + std::min(argc, 1), argv + argc})) {
+    std::fputs(text->c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  // Interfaces interrupt engines with SIGINT before moves; this engine never thinks while it is
-  // the opponent's turn, so the signal means nothing to it. A closed pipe must show up as a
-  // failed write (exit status 1), not kill the process.
+  // Interfaces interrupt engines with SIGINT (xboard does before moves); an engine that answers
+  // at once never thinks while it waits, so the signal means nothing to it. A closed pipe must
+  // show up as a failed write (exit status 1), not kill the process.
   std::signal(SIGINT, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   // Every line must reach the interface at once. Standard input keeps its buffer: the engine is
@@ -105,6 +95,13 @@ int main(int argc, char** argv) {
   std::setvbuf(stderr, nullptr, _IONBF, 0);
   std::cout << std::unitbuf;
   std::cerr << std::unitbuf;
-  return quenlor::runEngine(std::cin, std::cout, std::cerr);
+  return program(std::cin, std::cout, std::cerr);
+}
+
+}  // namespace quenlor
+
+#ifndef QUENLOR_NO_MAIN
+int main(int argc, char** argv) {
+  return quenlor::programMain(argc, argv, quenlor::commandLineReply, quenlor::runEngine);
 }
 #endif

@@ -3,6 +3,7 @@
 // interface's lines, answers them, and is the only module that reads or writes.
 // Uses WinboardInterface, Parser, AI and Basics.
 
+#include <functional>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -29,5 +30,14 @@ void loop(std::istream& in, std::ostream& out, State state);
 // The whole program: `loop` from a new game; returns the exit status after writing any fatal
 // message, as "quenlor: " + message, to `err`.
 int runEngine(std::istream& in, std::ostream& out, std::ostream& err);
+
+// What a program's command line asks for (`commandLineReply`), and the program over streams.
+using CommandLineReply = std::function<std::optional<std::string>(const std::vector<std::string>&)>;
+using Program = std::function<int(std::istream&, std::ostream&, std::ostream&)>;
+
+// The process entry of both programs: prints `reply`'s text for --help or --version; otherwise
+// sets the standard streams up for an interface (every line written at once, SIGINT ignored, a
+// closed pipe a failed write) and returns `program`'s exit status on them.
+int programMain(int argc, char** argv, const CommandLineReply& reply, const Program& program);
 
 }  // namespace quenlor

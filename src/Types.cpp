@@ -2,11 +2,26 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <ostream>
 
 namespace quenlor {
 
 void fatalError(const std::string& message) {
   throw FatalError(message);
+}
+
+int reportingFatalErrors(std::ostream& err, const std::function<int()>& body) {
+  std::string message;
+  try {
+    return body();
+  } catch (const FatalError& e) {
+    message = e.what();
+  } catch (const std::bad_alloc&) {
+    message = "out of memory";
+  }
+  err << "quenlor: " + message + "\n" << std::flush;
+  return 1;
 }
 
 //=== Constant lists and letters ===//

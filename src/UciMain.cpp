@@ -1,8 +1,5 @@
 #include "UciMain.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <new>
 #include <type_traits>
 #include <variant>
 
@@ -10,8 +7,7 @@
 #include "UciInterface.h"
 
 #ifndef QUENLOR_NO_MAIN
-#include <csignal>
-#include <iostream>
+#include "Main.h"
 #endif
 
 namespace quenlor {
@@ -77,26 +73,17 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
 }
 
 int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
-  try {
+  return reportingFatalErrors(err, [&] {
     UciSession session;
     std::string line;
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const bool goOn = session.handleLine(line, out);
-      if (!out) {
-        err << "quenlor-uci: cannot write to standard output\n" << std::flush;
-        return 1;
-      }
+      if (!out) fatalError("cannot write to standard output");
       if (!goOn) break;
     }
     return 0;
-  } catch (const FatalError& e) {
-    err << "quenlor-uci: " << e.what() << "\n" << std::flush;
-    return 1;
-  } catch (const std::bad_alloc&) {
-    err << "quenlor-uci: out of memory\n" << std::flush;
-    return 1;
-  }
+  });
 }
 
 std::optional<std::string> uciCommandLineReply(const std::vector<std::string>& args) {
@@ -116,18 +103,6 @@ std::optional<std::string> uciCommandLineReply(const std::vector<std::string>& a
 
 #ifndef QUENLOR_NO_MAIN
 int main(int argc, char** argv) {
-  if (const auto reply = quenlor::uciCommandLineReply({argv + std::min(argc, 1), argv + argc})) {
-    std::fputs(reply->c_str(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
-  }
-  // An interrupt from the interface means nothing to an engine that answers at once, and a
-  // closed pipe must show up as a failed write (exit status 1), not kill the process.
-  std::signal(SIGINT, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-  // Every line must reach the interface at once.
-  std::ios::sync_with_stdio(false);
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
-  std::cout << std::unitbuf;
-  return quenlor::runUci(std::cin, std::cout, std::cerr);
+  return quenlor::programMain(argc, argv, quenlor::uciCommandLineReply, quenlor::runUci);
 }
 #endif
