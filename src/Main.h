@@ -1,6 +1,7 @@
 #pragma once
-// Main: the entry point and the command loop. It owns the one game state of the run, reads the
-// interface's lines, answers them, and is the only module that reads or writes.
+// Main: the xboard program's entry point and command loop. It owns the one game state of the run,
+// reads the interface's lines and answers them; no other module of that program reads or writes.
+// It also holds the process entry that both programs share.
 // Uses WinboardInterface, Parser, AI and Basics.
 
 #include <functional>

@@ -368,7 +368,6 @@ std::vector<std::string> searchAndReport(const State& state, const GoCommand& go
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   SearchStats stats;
-  std::uint64_t movesBefore = 0;
   const ScoredMoveList result =
       deepeningResult(state, depth, &stats, [&](std::int32_t d, const ScoredMoveList& list) {
         const auto ms =
@@ -376,10 +375,9 @@ std::vector<std::string> searchAndReport(const State& state, const GoCommand& go
         if (!list.empty()) {
           writeLine(out, "info depth " + std::to_string(d) + " score " +
                              uciScore(list[0].score.value, d) + " nodes " +
-                             std::to_string(stats.makeMoveCalls - movesBefore) + " time " +
-                             std::to_string(ms) + " pv " + niceShowMove(list[0].move));
+                             std::to_string(stats.makeMoveCalls) + " time " + std::to_string(ms) +
+                             " pv " + niceShowMove(list[0].move));
         }
-        movesBefore = stats.makeMoveCalls;
       });
   if (result.empty()) {
     writeLine(out, infoString(inCheck(state, state.turn) ? "no legal move: checkmate"

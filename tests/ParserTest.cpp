@@ -225,8 +225,8 @@ TEST(Parser, ShowStringLiteralSeparatesEscapesThatAFollowingCharacterWouldExtend
   }
 }
 
-// Reads a literal back as a Haskell lexer would: the longest escape name, the longest run of
-// decimal digits, "\&" as nothing. Nothing when the literal is malformed.
+// Reads a literal back by the escape rules it was written with: the longest escape name, the
+// longest run of decimal digits, "\&" as nothing. Nothing when the literal is malformed.
 std::optional<std::string> readLiteral(const std::string& literal) {
   if (literal.size() < 2 || literal.front() != '"' || literal.back() != '"') return std::nullopt;
   std::string out;

@@ -39,9 +39,9 @@ std::pair<std::string, int> converse(const std::string& input) {
 const std::string mateInOne = "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\n";
 const std::string mateInOneSearch =
     "info depth 1 score mate 1 nodes 17 time T pv a1a8\n"
-    "info depth 2 score mate 1 nodes 33 time T pv a1a8\n"
-    "info depth 3 score mate 1 nodes 221 time T pv a1a8\n"
-    "info depth 4 score mate 1 nodes 362 time T pv a1a8\n";
+    "info depth 2 score mate 1 nodes 50 time T pv a1a8\n"
+    "info depth 3 score mate 1 nodes 271 time T pv a1a8\n"
+    "info depth 4 score mate 1 nodes 633 time T pv a1a8\n";
 const std::string mateInOneAnswer =
     "info string root a1a8:40000000 a1c1:222 a1d1:222 a1e1:222 a1f1:214 a1b1:214\n"
     "bestmove a1a8\n";
@@ -56,7 +56,7 @@ TEST(UciSession, Transcripts) {
       // "go depth N": the iterations up to N and the move of the last.
       {mateInOne + "go depth 2\n",
        "info depth 1 score mate 1 nodes 17 time T pv a1a8\n"
-       "info depth 2 score mate 1 nodes 33 time T pv a1a8\n"
+       "info depth 2 score mate 1 nodes 50 time T pv a1a8\n"
        "info string root a1a8:20000000 a1c1:224 a1d1:224 a1e1:224 a1f1:224 a1b1:194 a1a2:194 "
        "a1a3:194 a1a4:194 a1a5:194 a1a6:194 a1a7:194 g1h1:194 g1g2:186 g1h2:186 g1f1:184 "
        "g1f2:179\nbestmove a1a8\n"},
