@@ -33,16 +33,11 @@ std::string readLine(std::istream& in) {
 
 }  // namespace
 
-std::optional<std::string> commandLineReply(const std::vector<std::string>& args) {
+std::optional<std::string> commandLineReply(const std::vector<std::string>& args,
+                                            std::string_view name, std::string_view usage) {
   for (const std::string& arg : args) {
-    if (arg == "--version" || arg == "-V") return "quenlor " QUENLOR_VERSION "\n";
-    if (arg == "--help" || arg == "-h") {
-      return "Usage: quenlor [--help | --version]\n"
-             "A chess engine for interfaces that speak the xboard/WinBoard protocol, such as\n"
-             "xboard: start it without arguments and it reads protocol commands on standard\n"
-             "input. It plays one game per process and answers each \"usermove\" at once.\n"
-             "For interfaces that speak UCI, use quenlor-uci.\n";
-    }
+    if (arg == "--version" || arg == "-V") return std::string(name) + " " QUENLOR_VERSION "\n";
+    if (arg == "--help" || arg == "-h") return std::string(usage);
   }
   return std::nullopt;
 }
@@ -78,8 +73,9 @@ int runEngine(std::istream& in, std::ostream& out, std::ostream& err) {
   });
 }
 
-int programMain(int argc, char** argv, const CommandLineReply& reply, const Program& program) {
-  if (const auto text = reply({argv + std::min(argc, 1), argv + argc})) {
+int programMain(int argc, char** argv, std::string_view name, std::string_view usage,
+                const Program& program) {
+  if (const auto text = commandLineReply({argv + std::min(argc, 1), argv + argc}, name, usage)) {
     std::fputs(text->c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
@@ -102,6 +98,6 @@ int programMain(int argc, char** argv, const CommandLineReply& reply, const Prog
 
 #ifndef QUENLOR_NO_MAIN
 int main(int argc, char** argv) {
-  return quenlor::programMain(argc, argv, quenlor::commandLineReply, quenlor::runEngine);
+  return quenlor::programMain(argc, argv, "quenlor", quenlor::winboardUsage, quenlor::runEngine);
 }
 #endif

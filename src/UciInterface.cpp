@@ -219,12 +219,6 @@ Parser<std::optional<std::string>> skippedWords() {
                   });
 }
 
-//=== Replies ===//
-
-void writeLine(std::ostream& out, const std::string& line) {
-  out << line + "\n" << std::flush;
-}
-
 }  // namespace
 
 Parser<UciCommand> parseUciCommand() {
@@ -316,6 +310,10 @@ PositionSetUp setUpPosition(const PositionCommand& command, const State& previou
     state.reversedHistory = History().with(*legal);
     played.push_back(*legal);
   }
+}
+
+void writeLine(std::ostream& out, const std::string& line) {
+  out << line + "\n" << std::flush;
 }
 
 std::string quoteInput(std::string_view text) {

@@ -105,6 +105,9 @@ struct PositionSetUp {
 
 //=== Replies ===//
 
+// One whole reply line in one write, flushed at once, so the interface never sees part of it.
+void writeLine(std::ostream& out, const std::string& line);
+
 // The lines answering "uci", without newlines.
 [[nodiscard]] std::vector<std::string> uciIdentification();
 

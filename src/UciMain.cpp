@@ -14,11 +14,6 @@ namespace quenlor {
 
 namespace {
 
-// One whole line in one write, flushed at once, so the interface never sees part of it.
-void writeLine(std::ostream& out, const std::string& line) {
-  out << line + "\n" << std::flush;
-}
-
 void writeLines(std::ostream& out, const std::vector<std::string>& lines) {
   for (const std::string& line : lines) writeLine(out, line);
 }
@@ -86,23 +81,15 @@ int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
   });
 }
 
-std::optional<std::string> uciCommandLineReply(const std::vector<std::string>& args) {
-  for (const std::string& arg : args) {
-    if (arg == "--version" || arg == "-V") return "quenlor-uci " QUENLOR_VERSION "\n";
-    if (arg == "--help" || arg == "-h") {
-      return "Usage: quenlor-uci [--help | --version]\n"
-             "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
-             "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
-             "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
-    }
-  }
-  return std::nullopt;
-}
-
 }  // namespace quenlor
 
 #ifndef QUENLOR_NO_MAIN
 int main(int argc, char** argv) {
-  return quenlor::programMain(argc, argv, quenlor::uciCommandLineReply, quenlor::runUci);
+  constexpr const char* usage =
+      "Usage: quenlor-uci [--help | --version]\n"
+      "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
+      "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
+      "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
+  return quenlor::programMain(argc, argv, "quenlor-uci", usage, quenlor::runUci);
 }
 #endif

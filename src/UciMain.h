@@ -5,7 +5,6 @@
 // (the native program's `main` shares the xboard program's process entry in Main).
 
 #include <istream>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -30,9 +29,5 @@ class UciSession {
 
 // The whole program over streams; returns the exit status (0 after quit or end of input).
 int runUci(std::istream& in, std::ostream& out, std::ostream& err);
-
-// The text `quenlor-uci --help` or `--version` prints (exit status 0), or nothing for any other
-// command line: interfaces start the engine without arguments, and other arguments are ignored.
-[[nodiscard]] std::optional<std::string> uciCommandLineReply(const std::vector<std::string>& args);
 
 }  // namespace quenlor
