@@ -55,13 +55,13 @@ BENCHMARK(BM_LegalMoves);
 
 // The same two steps on the working form the search and perft use.
 void BM_ApplyMovePosition(benchmark::State& bench) {
-  const Position position = *searchablePosition(mustParse(middlegame));
+  const Position position = positionOf(mustParse(middlegame));
   PackedMoveList moves;
   generateLegalMoves(position, moves);
   std::size_t i = 0;
   for (auto _ : bench) {
     Position next = position;
-    benchmark::DoNotOptimize(applyMove(next, moves[i]));
+    applyMove(next, moves[i]);
     benchmark::DoNotOptimize(next);
     i = i + 1 == moves.size() ? 0 : i + 1;
   }
@@ -70,7 +70,7 @@ void BM_ApplyMovePosition(benchmark::State& bench) {
 BENCHMARK(BM_ApplyMovePosition);
 
 void BM_LegalMovesPosition(benchmark::State& bench) {
-  const Position position = *searchablePosition(mustParse(middlegame));
+  const Position position = positionOf(mustParse(middlegame));
   PackedMoveList moves;
   for (auto _ : bench) {
     generateLegalMoves(position, moves);

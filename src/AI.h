@@ -1,7 +1,7 @@
 #pragma once
 // AI: the static evaluation and the engine's move choice, a four-ply negamax search with a
 // one-sided cut-off and iterative deepening that narrows the root to 9 and then 6 moves.
-// Uses Types, Basics and Rules.
+// Uses Types, Basics, Position and Rules.
 
 #include <algorithm>
 #include <array>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Basics.h"
+#include "Position.h"
 #include "Rules.h"
 #include "Types.h"
 
@@ -19,18 +20,28 @@ namespace quenlor {
 
 //=== Evaluation ===//
 
+// The terms a check adds to the static score of the side that gives it: a bonus for a check,
+// and the value of a checkmate.
+inline constexpr std::int32_t checkBonus = 50;
+inline constexpr std::int32_t mateValue = 100000000;
+
 [[nodiscard]] std::int32_t pieceValue(PieceType type) noexcept;
 // The placement term of a piece type on a file (1 = a) and relative rank (1 = own back rank).
 [[nodiscard]] std::int32_t positionalBonus(PieceType type, std::int32_t file,
                                            std::int32_t relativeRank) noexcept;
 // Minus 20 for every file holding exactly two of the colour's pawns, 80 for three or more.
 [[nodiscard]] std::int32_t doubledPawnPenalty(Colour colour, const Board& board) noexcept;
-// 100000000 when the side to move is checkmated, 50 when it is in check with a move, else 0.
+// `mateValue` when the side to move is checkmated, `checkBonus` when it is in check with a move,
+// else 0.
 [[nodiscard]] std::int32_t checkAdjustment(const State& state);
 // The static score of `state` for `colour`, the side that has just moved.
 [[nodiscard]] std::int32_t evaluatePosition(Colour colour, const State& state);
 
 //=== Search ===//
+
+// A checkmate the search finds with `n` plies left to search scores n × `mateStep` for the side
+// that gives it (one ply above the horizon, the static `mateValue` applies instead).
+inline constexpr std::int32_t mateStep = 10000000;
 
 struct ScoredMove {
   Move move;
@@ -38,37 +49,8 @@ struct ScoredMove {
   bool operator==(const ScoredMove&) const = default;
 };
 
-// A fixed-capacity scored move list (best first), filled without allocation.
-class ScoredMoveList {
- public:
-  ScoredMoveList() noexcept {}  // leaves the storage uninitialised
-  // Copies only the entries held, not the whole capacity.
-  ScoredMoveList(const ScoredMoveList& other) noexcept : size_(other.size_) {
-    std::copy(other.begin(), other.end(), entries_.data());
-  }
-  ScoredMoveList& operator=(const ScoredMoveList& other) noexcept {
-    size_ = other.size_;
-    std::copy(other.begin(), other.end(), entries_.data());
-    return *this;
-  }
-  void push(ScoredMove entry) {
-    if (size_ == MoveList::capacity) fatalError("scored move list overflow");
-    entries_[size_++] = entry;
-  }
-  void insertAt(std::size_t position, ScoredMove entry);
-  [[nodiscard]] std::size_t size() const noexcept { return size_; }
-  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
-  [[nodiscard]] const ScoredMove& operator[](std::size_t i) const noexcept { return entries_[i]; }
-  [[nodiscard]] const ScoredMove* begin() const noexcept { return entries_.data(); }
-  [[nodiscard]] const ScoredMove* end() const noexcept { return entries_.data() + size_; }
-  [[nodiscard]] std::vector<ScoredMove> toVector() const { return {begin(), end()}; }
-  // The moves of the first `count` entries (all of them if there are fewer), in list order.
-  [[nodiscard]] std::vector<Move> firstMoves(std::size_t count) const;
-
- private:
-  std::array<ScoredMove, MoveList::capacity> entries_;
-  std::size_t size_ = 0;
-};
+// A scored move list, best first.
+using ScoredMoveList = BoundedList<ScoredMove>;
 
 // Places the entry before the first entry whose score is strictly lower; equal scores stay ahead.
 void insertScoredMove(Move move, Score score, ScoredMoveList& list);

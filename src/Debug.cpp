@@ -1,6 +1,7 @@
 #include "Debug.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -56,6 +57,29 @@ std::optional<std::string> boardIntegrityProblems(const State& state) {
   normalise(indexView);
   if (squareView == indexView) return std::nullopt;
   return "board integrity wrong\n" + showView(indexView) + showView(squareView);
+}
+
+std::optional<std::string> positionIntegrityProblems(const Position& p) {
+  auto wrong = [](const std::string& what) { return "position integrity wrong: " + what; };
+  std::array<std::uint64_t, 2> colours{};
+  std::array<std::uint64_t, 6> types{};
+  for (SquareCode sq = 0; sq < 64; ++sq) {
+    const std::uint8_t cell = p.cells[sq];
+    if (cell > 12) return wrong("cell " + std::to_string(sq) + " holds " + std::to_string(cell));
+    if (cell == 0) continue;
+    colours[static_cast<std::size_t>(colourOfCell[cell])] |= squareBit(sq);
+    types[static_cast<std::size_t>(typeOfCell[cell])] |= squareBit(sq);
+  }
+  if (colours != p.byColour) return wrong("colour sets differ from the cells");
+  if (types != p.byType) return wrong("type sets differ from the cells");
+  if ((p.castleStatus.rights & ~p.castleStatus.present) != 0) {
+    return wrong("a castling right without its key");
+  }
+  if (p.lastMove != noMove && p.cells[packedTo(p.lastMove)] == 0) {
+    return wrong("the last move " + niceShowMove(unpackMove(p.lastMove)) +
+                 " ends on an empty square");
+  }
+  return std::nullopt;
 }
 
 }  // namespace quenlor

@@ -114,7 +114,7 @@ void replaceListInPlace(PieceLocationMap& index, PieceCode piece,
   }
   std::array<SquareCode, 64> codes{};
   for (std::size_t i = 0; i < list.size(); ++i) {
-    if (!isOnBoard(list[i])) offBoardUpdate("primModifyPLM", list[i]);
+    if (!inBoard(list[i])) offBoardUpdate("primModifyPLM", list[i]);
     codes[i] = squareCode(list[i]);
   }
   std::array<SquareCode, 64> pool{};
@@ -135,79 +135,54 @@ void replaceListInPlace(PieceLocationMap& index, PieceCode piece,
 
 }  // namespace
 
-namespace boardstore {
-
-namespace {
-constexpr std::uint64_t bitOf(SquareCode sq) noexcept {
-  return std::uint64_t{1} << sq;
-}
-constexpr std::size_t colourOfCell(std::uint8_t cell) noexcept {
-  return cell > 6 ? 1 : 0;
-}
-}  // namespace
-
-void emptySquareInPlace(Board& board, SquareCode sq) {
-  const std::uint8_t cell = board.squares.cells[sq];
+void Board::clear(SquareCode sq) {
+  const std::uint8_t cell = squares.cells[sq];
   if (cell == 0) return;
-  board.squares.cells[sq] = 0;
-  board.squares.byColour[colourOfCell(cell)] &= ~bitOf(sq);
-  removeFirstInPlace(board.index, static_cast<PieceCode>(cell - 1), sq);
+  removeFirstInPlace(index, static_cast<PieceCode>(cell - 1), sq);
+  squares.clear(sq);
 }
 
-void setSquareInPlace(Board& board, SquareCode sq, PieceCode piece) {
-  const std::uint8_t old = board.squares.cells[sq];
-  board.squares.cells[sq] = static_cast<std::uint8_t>(piece + 1);
-  if (old != 0) board.squares.byColour[colourOfCell(old)] &= ~bitOf(sq);
-  board.squares.byColour[colourOfCell(static_cast<std::uint8_t>(piece + 1))] |= bitOf(sq);
-  // Prepending the square and then removing its first occurrence from the old occupant's list
-  // leaves that list as it was when the occupant is the same piece; for another occupant the two
-  // lists are independent, and removing first keeps the pool from overflowing.
-  if (old == piece + 1) {
-    board.index.present = static_cast<std::uint16_t>(board.index.present | (1U << piece));
+void Board::place(SquareCode sq, std::uint8_t cell) {
+  const std::uint8_t old = squares.cells[sq];
+  const auto piece = static_cast<PieceCode>(cell - 1);
+  // The same piece placed again keeps its list as it was; another occupant leaves its list
+  // first, so that the pool never overflows.
+  if (old == cell) {
+    index.present = static_cast<std::uint16_t>(index.present | (1U << piece));
     return;
   }
-  if (old != 0) removeFirstInPlace(board.index, static_cast<PieceCode>(old - 1), sq);
-  prependInPlace(board.index, piece, sq);
+  if (old != 0) removeFirstInPlace(index, static_cast<PieceCode>(old - 1), sq);
+  prependInPlace(index, piece, sq);
+  squares.place(sq, cell);
 }
 
-void movePieceInPlace(Board& board, SquareCode from, SquareCode to) {
-  const std::uint8_t cell = board.squares.cells[from];
+void Board::shift(SquareCode from, SquareCode to) {
+  const std::uint8_t cell = squares.cells[from];
   if (cell == 0) fatalError("movePiece called on empty square");
   const auto piece = static_cast<PieceCode>(cell - 1);
   // What `to` holds once the piece has left `from`.
-  const std::uint8_t captured = from == to ? 0 : board.squares.cells[to];
+  const std::uint8_t captured = from == to ? 0 : squares.cells[to];
   if (captured == cell) {
-    // Onto a square held by the same piece: removing `from` and then placing the piece on `to`
-    // again leaves its list one shorter, which the general path does.
-    board.squares.cells[from] = 0;
-    board.squares.byColour[colourOfCell(cell)] &= ~bitOf(from);
-    removeFirstInPlace(board.index, piece, from);
-    setSquareInPlace(board, to, piece);
+    // Onto a square held by the same piece: its list loses `from` and keeps `to` where it is.
+    removeFirstInPlace(index, piece, from);
+    squares.shift(from, to);
     return;
   }
   // Removing the first `from` of the piece's list and putting `to` in front keeps the list's
   // length, so it is one shift inside the piece's own stretch of the pool.
-  SquareCode* first = board.index.pool.data() + board.index.start[piece];
-  SquareCode* last = board.index.pool.data() + board.index.start[piece + 1];
+  SquareCode* first = index.pool.data() + index.start[piece];
+  SquareCode* last = index.pool.data() + index.start[piece + 1];
   SquareCode* at = std::find(first, last, from);
   if (at == last) fatalError("primRemovePiece for non-existent piece?");
   std::copy_backward(first, at, at + 1);
   *first = to;
-  board.index.present = static_cast<std::uint16_t>(board.index.present | (1U << piece));
-  board.squares.cells[from] = 0;
-  board.squares.byColour[colourOfCell(cell)] &= ~bitOf(from);
-  if (captured != 0) {
-    board.squares.byColour[colourOfCell(captured)] &= ~bitOf(to);
-    removeFirstInPlace(board.index, static_cast<PieceCode>(captured - 1), to);
-  }
-  board.squares.cells[to] = cell;
-  board.squares.byColour[colourOfCell(cell)] |= bitOf(to);
+  index.present = static_cast<std::uint16_t>(index.present | (1U << piece));
+  if (captured != 0) removeFirstInPlace(index, static_cast<PieceCode>(captured - 1), to);
+  squares.shift(from, to);
 }
 
-}  // namespace boardstore
-
 std::optional<Piece> primLookupSquare(const SquareMap& squares, Location loc) noexcept {
-  if (!isOnBoard(loc)) return std::nullopt;
+  if (!inBoard(loc)) return std::nullopt;
   const std::uint8_t cell = squares.cells[squareCode(loc)];
   if (cell == 0) return std::nullopt;
   return pieceOfCode(static_cast<PieceCode>(cell - 1));
@@ -238,33 +213,33 @@ PieceLocationMap primModifyPLM(Piece piece,
 
 PieceLocationMap primRemovePiece(Piece piece, Location loc, const PieceLocationMap& index) {
   // An off-board location is in no list.
-  if (!isOnBoard(loc)) fatalError("primRemovePiece for non-existent piece?");
+  if (!inBoard(loc)) fatalError("primRemovePiece for non-existent piece?");
   PieceLocationMap out = index;
   removeFirstInPlace(out, pieceCode(piece), squareCode(loc));
   return out;
 }
 
 Board emptySquare(Location loc, const Board& board) {
-  if (!isOnBoard(loc)) return board;  // reads as empty
+  if (!inBoard(loc)) return board;  // reads as empty
   Board out = board;
-  boardstore::emptySquareInPlace(out, squareCode(loc));
+  out.clear(squareCode(loc));
   return out;
 }
 
 Board setSquare(Location loc, Piece piece, const Board& board) {
-  if (!isOnBoard(loc)) offBoardUpdate("setSquare", loc);
+  if (!inBoard(loc)) offBoardUpdate("setSquare", loc);
   Board out = board;
-  boardstore::setSquareInPlace(out, squareCode(loc), pieceCode(piece));
+  out.place(squareCode(loc), cellOf(piece));
   return out;
 }
 
 Board movePiece(Location from, Location to, const Board& board) {
-  if (!isOnBoard(from) || board.squares.cells[squareCode(from)] == 0) {
+  if (!inBoard(from) || board.squares.cells[squareCode(from)] == 0) {
     fatalError("movePiece called on empty square");
   }
-  if (!isOnBoard(to)) offBoardUpdate("movePiece", to);
+  if (!inBoard(to)) offBoardUpdate("movePiece", to);
   Board out = board;
-  boardstore::movePieceInPlace(out, squareCode(from), squareCode(to));
+  out.shift(squareCode(from), squareCode(to));
   return out;
 }
 
@@ -272,13 +247,8 @@ Board initBoard(const std::vector<PlacedPiece>& placed) {
   if (placed.size() > 64) fatalError("initBoard given more than 64 pieces");
   Board board;
   for (const PlacedPiece& pp : placed) {
-    if (!isOnBoard(pp.location)) offBoardUpdate("initBoard", pp.location);
-    board.squares.cells[squareCode(pp.location)] =
-        static_cast<std::uint8_t>(pieceCode(pp.piece) + 1);
-  }
-  for (SquareCode sq = 0; sq < 64; ++sq) {
-    const std::uint8_t cell = board.squares.cells[sq];
-    if (cell != 0) board.squares.byColour[boardstore::colourOfCell(cell)] |= boardstore::bitOf(sq);
+    if (!inBoard(pp.location)) offBoardUpdate("initBoard", pp.location);
+    board.squares.place(squareCode(pp.location), cellOf(pp.piece));
   }
   // Each piece's list holds its locations in input order; the lists lie in piece-code order.
   std::uint8_t out = 0;
@@ -343,25 +313,6 @@ struct History::Node {
   std::vector<Move> moves;  // game order, oldest first
 };
 
-namespace {
-
-// A move whose squares are both on the board packs into 16 bits: from, to, kind, promoted.
-std::optional<std::uint16_t> packMove(Move m) noexcept {
-  if (!isOnBoard(m.from) || !isOnBoard(m.to)) return std::nullopt;
-  return static_cast<std::uint16_t>(squareCode(m.from) | (squareCode(m.to) << 6U) |
-                                    (static_cast<unsigned>(m.kind) << 12U) |
-                                    (static_cast<unsigned>(m.promoted) << 13U));
-}
-
-Move unpackMove(std::uint16_t packed) noexcept {
-  const Location from = squareLocation(static_cast<SquareCode>(packed & 63U));
-  const Location to = squareLocation(static_cast<SquareCode>((packed >> 6U) & 63U));
-  const auto promoted = static_cast<PieceType>((packed >> 13U) & 7U);
-  return ((packed >> 12U) & 1U) != 0 ? PromotePawn(from, to, promoted) : MovePiece(from, to);
-}
-
-}  // namespace
-
 // The reference count is plain, not atomic: states are never shared between threads.
 History::History(const History& other) noexcept
     : older_(other.older_), recent_(other.recent_), recentCount_(other.recentCount_) {
@@ -402,7 +353,7 @@ std::vector<Move> History::toVector() const {
 }
 
 History History::with(Move move) const {
-  const std::optional<std::uint16_t> packed = packMove(move);
+  const std::optional<PackedMove> packed = packMove(move);
   if (packed && recentCount_ < recentCapacity) {
     History out(*this);
     out.recent_[out.recentCount_++] = *packed;

@@ -3,7 +3,9 @@
 // with its two views of one placement, the game state record and every text rendering.
 // Uses only the standard library; every other module builds on it.
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <compare>
 #include <cstdint>
 #include <functional>
@@ -168,7 +170,8 @@ using SquareCode = std::uint8_t;
 // A piece as one number 0..11 in `Piece` order (colour, then type).
 using PieceCode = std::uint8_t;
 
-[[nodiscard]] constexpr bool isOnBoard(Location loc) noexcept {
+// Whether 1 ≤ row ≤ 8 and 1 ≤ column ≤ 8.
+[[nodiscard]] constexpr bool inBoard(Location loc) noexcept {
   return loc.row >= 1 && loc.row <= 8 && loc.column >= 1 && loc.column <= 8;
 }
 [[nodiscard]] constexpr SquareCode squareCode(Location loc) noexcept {
@@ -183,6 +186,119 @@ using PieceCode = std::uint8_t;
 [[nodiscard]] constexpr Piece pieceOfCode(PieceCode code) noexcept {
   return Piece{static_cast<Colour>(code / 6), static_cast<PieceType>(code % 6)};
 }
+// A set of squares holds square code n as bit n.
+[[nodiscard]] constexpr std::uint64_t squareBit(SquareCode sq) noexcept {
+  return std::uint64_t{1} << sq;
+}
+
+// The number of squares in a set. Written out (a few shifts and one multiplication) because
+// without a target-specific option `std::popcount` becomes a library call.
+[[nodiscard]] constexpr int countBits(std::uint64_t bits) noexcept {
+  bits -= (bits >> 1U) & 0x5555555555555555ULL;
+  bits = (bits & 0x3333333333333333ULL) + ((bits >> 2U) & 0x3333333333333333ULL);
+  bits = (bits + (bits >> 4U)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((bits * 0x0101010101010101ULL) >> 56U);
+}
+
+// The content of a square as one byte, a cell: 0 for empty, else piece code + 1.
+[[nodiscard]] constexpr std::uint8_t cellOf(Piece piece) noexcept {
+  return static_cast<std::uint8_t>(pieceCode(piece) + 1);
+}
+// The colour and the type of a cell's piece, by table (cell 0 reads as a White King and is
+// never asked).
+inline constexpr std::array<Colour, 13> colourOfCell{
+    Colour::White, Colour::White, Colour::White, Colour::White, Colour::White,
+    Colour::White, Colour::White, Colour::Black, Colour::Black, Colour::Black,
+    Colour::Black, Colour::Black, Colour::Black};
+inline constexpr std::array<PieceType, 13> typeOfCell{
+    PieceType::King,   PieceType::King,   PieceType::Queen, PieceType::Rook,  PieceType::Knight,
+    PieceType::Bishop, PieceType::Pawn,   PieceType::King,  PieceType::Queen, PieceType::Rook,
+    PieceType::Knight, PieceType::Bishop, PieceType::Pawn};
+
+//=== Packed moves ===//
+
+// A move with both squares on the board in 16 bits: promoted type (bits 0-2), target (3-8),
+// origin (9-14) and kind (15). Compared as integers, packed moves keep the `Move` order.
+using PackedMove = std::uint16_t;
+// No move: its promoted field (7) names no piece type, so it equals no packed move.
+inline constexpr PackedMove noMove = 0xFFFF;
+
+[[nodiscard]] constexpr PackedMove packedMove(SquareCode from, SquareCode to) noexcept {
+  return static_cast<PackedMove>(from << 9U | to << 3U);
+}
+[[nodiscard]] constexpr PackedMove packedPromotion(SquareCode from, SquareCode to,
+                                                   PieceType promoted) noexcept {
+  return static_cast<PackedMove>(0x8000U | from << 9U | to << 3U | static_cast<unsigned>(promoted));
+}
+[[nodiscard]] constexpr SquareCode packedFrom(PackedMove m) noexcept {
+  return static_cast<SquareCode>((m >> 9U) & 63U);
+}
+[[nodiscard]] constexpr SquareCode packedTo(PackedMove m) noexcept {
+  return static_cast<SquareCode>((m >> 3U) & 63U);
+}
+[[nodiscard]] constexpr bool isPackedPromotion(PackedMove m) noexcept {
+  return (m & 0x8000U) != 0;
+}
+[[nodiscard]] constexpr PieceType packedPromoted(PackedMove m) noexcept {
+  return static_cast<PieceType>(m & 7U);
+}
+// The move packed, or nothing when a square is off the board.
+[[nodiscard]] constexpr std::optional<PackedMove> packMove(Move move) noexcept {
+  if (!inBoard(move.from) || !inBoard(move.to)) return std::nullopt;
+  return static_cast<PackedMove>(static_cast<unsigned>(move.kind) << 15U |
+                                 squareCode(move.from) << 9U | squareCode(move.to) << 3U |
+                                 static_cast<unsigned>(move.promoted));
+}
+[[nodiscard]] constexpr Move unpackMove(PackedMove move) noexcept {
+  return Move{squareLocation(packedFrom(move)), squareLocation(packedTo(move)),
+              isPackedPromotion(move) ? MoveKind::PromotePawn : MoveKind::MovePiece,
+              packedPromoted(move)};
+}
+
+//=== Bounded lists ===//
+
+// The most moves a side can have in any position: every move is a distinct (from, to) pair with
+// `from` holding a mover's piece and `to` not (at most 32 × 32 = 1024), except for the four
+// promotions of a target (at most 8 pawns × 3 targets × 3 extra) and the two en-passant moves.
+inline constexpr std::size_t maxMoves = 1120;
+
+// A list of at most `maxMoves` values, filled without allocation.
+template <typename T>
+class BoundedList {
+ public:
+  BoundedList() noexcept {}  // leaves the storage uninitialised: filling it is the caller's job
+  // Copies only the values held, not the whole capacity.
+  BoundedList(const BoundedList& other) noexcept : size_(other.size_) {
+    std::copy(other.begin(), other.end(), items_.data());
+  }
+  BoundedList& operator=(const BoundedList& other) noexcept {
+    size_ = other.size_;
+    std::copy(other.begin(), other.end(), items_.data());
+    return *this;
+  }
+  void push(const T& item) { insertAt(size_, item); }
+  // Puts `item` before the value at `at`, moving the rest back.
+  void insertAt(std::size_t at, const T& item) {
+    if (size_ == maxMoves) fatalError("move list overflow");
+    std::copy_backward(items_.data() + at, items_.data() + size_, items_.data() + size_ + 1);
+    items_[at] = item;
+    ++size_;
+  }
+  void clear() noexcept { size_ = 0; }
+  [[nodiscard]] std::size_t size() const noexcept { return size_; }
+  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
+  [[nodiscard]] const T& operator[](std::size_t i) const noexcept { return items_[i]; }
+  [[nodiscard]] const T* begin() const noexcept { return items_.data(); }
+  [[nodiscard]] const T* end() const noexcept { return items_.data() + size_; }
+  [[nodiscard]] std::vector<T> toVector() const { return {begin(), end()}; }
+
+ private:
+  std::array<T, maxMoves> items_;
+  std::size_t size_ = 0;
+};
+
+using MoveList = BoundedList<Move>;
+using PackedMoveList = BoundedList<PackedMove>;
 
 //=== Board store ===//
 
@@ -202,15 +318,67 @@ class LocationList {
   std::uint8_t count_ = 0;
 };
 
-// SquareMap: what stands on each square. 64 cells, 0 for empty, else piece code + 1.
-// The occupancy bits of each colour (bit = square code) are kept in step with the cells, so that
-// the rules can find blockers without walking squares one by one.
+// SquareMap: what stands on each square, as 64 cells, with the squares of each colour and of each
+// piece type as sets kept in step with them, so that the rules find pieces and blockers without
+// walking squares one by one. Its three updates are the only ones; every board change is made of
+// them.
 struct SquareMap {
   std::array<std::uint8_t, 64> cells{};
   std::array<std::uint64_t, 2> byColour{};
+  std::array<std::uint64_t, 6> byType{};
 
   [[nodiscard]] std::uint64_t occupied() const noexcept { return byColour[0] | byColour[1]; }
+  // The type of the piece on an occupied square.
+  [[nodiscard]] PieceType typeOn(SquareCode sq) const noexcept { return typeOfCell[cells[sq]]; }
+  [[nodiscard]] std::uint64_t pieces(Colour colour) const noexcept {
+    return byColour[static_cast<std::size_t>(colour)];
+  }
+  [[nodiscard]] std::uint64_t pieces(PieceType type) const noexcept {
+    return byType[static_cast<std::size_t>(type)];
+  }
+  [[nodiscard]] std::uint64_t pieces(Colour colour, PieceType type) const noexcept {
+    return pieces(colour) & pieces(type);
+  }
+  // The square of the colour's king; meaningful only when there is exactly one.
+  [[nodiscard]] SquareCode kingSquare(Colour colour) const noexcept {
+    return static_cast<SquareCode>(std::countr_zero(pieces(colour, PieceType::King)));
+  }
+  [[nodiscard]] bool hasOneKing(Colour colour) const noexcept {
+    return std::has_single_bit(pieces(colour, PieceType::King));
+  }
+
+  // Empties a square.
+  void clear(SquareCode sq) noexcept {
+    if (const std::uint8_t cell = cells[sq]; cell != 0) {
+      cells[sq] = 0;
+      toggle(sq, cell);
+    }
+  }
+  // Puts a piece (a non-empty cell) on a square, replacing what stood there.
+  void place(SquareCode sq, std::uint8_t cell) noexcept {
+    clear(sq);
+    cells[sq] = cell;
+    toggle(sq, cell);
+  }
+  // Moves the piece on `from` to `to`, capturing whatever stood there; `from` = `to` changes
+  // nothing.
+  void shift(SquareCode from, SquareCode to) noexcept {
+    if (from == to) return;
+    const std::uint8_t cell = cells[from];
+    clear(to);
+    cells[from] = 0;
+    cells[to] = cell;
+    const std::uint64_t both = squareBit(from) | squareBit(to);
+    byColour[static_cast<std::size_t>(colourOfCell[cell])] ^= both;
+    byType[static_cast<std::size_t>(typeOfCell[cell])] ^= both;
+  }
   friend bool operator==(const SquareMap&, const SquareMap&) = default;
+
+ private:
+  void toggle(SquareCode sq, std::uint8_t cell) noexcept {
+    byColour[static_cast<std::size_t>(colourOfCell[cell])] ^= squareBit(sq);
+    byType[static_cast<std::size_t>(typeOfCell[cell])] ^= squareBit(sq);
+  }
 };
 
 // PieceLocationMap: for each piece, the ordered list of its squares. The twelve lists lie one
@@ -232,6 +400,13 @@ struct PieceLocationMap {
 struct Board {
   SquareMap squares;
   PieceLocationMap index;
+
+  // The square map's updates with the index kept in step (squares on the board). A placed piece
+  // goes to the front of its list, a moved one too; a removed one leaves it.
+  void clear(SquareCode sq);
+  void place(SquareCode sq, std::uint8_t cell);
+  // Stops the program when `from` is empty.
+  void shift(SquareCode from, SquareCode to);
   friend bool operator==(const Board&, const Board&) = default;
 };
 
@@ -263,14 +438,6 @@ struct PlacedPiece {
 [[nodiscard]] std::string niceShowSquare(std::optional<Piece> content);
 [[nodiscard]] std::string niceShowBoard(const Board& board);
 
-// In-place forms of the board updates, for callers that build a new board from a copy (the
-// value-returning operations above are written with them). Squares must be on the board.
-namespace boardstore {
-void emptySquareInPlace(Board& board, SquareCode sq);
-void setSquareInPlace(Board& board, SquareCode sq, PieceCode piece);
-void movePieceInPlace(Board& board, SquareCode from, SquareCode to);
-}  // namespace boardstore
-
 //=== Game state ===//
 
 // Castling rights: a map from (side, colour) to a truth value; a key may be absent.
@@ -294,6 +461,11 @@ struct CastleStatus {
     const std::uint8_t b = bit(side, colour);
     return CastleStatus{static_cast<std::uint8_t>(present | b),
                         static_cast<std::uint8_t>(value ? (rights | b) : (rights & ~b))};
+  }
+  // Every key of `lost` (bits as `bit` gives them) set to false.
+  [[nodiscard]] constexpr CastleStatus without(std::uint8_t lost) const noexcept {
+    return CastleStatus{static_cast<std::uint8_t>(present | lost),
+                        static_cast<std::uint8_t>(rights & ~lost)};
   }
   friend constexpr bool operator==(CastleStatus, CastleStatus) = default;
 };
@@ -332,8 +504,8 @@ class History {
   // A history holding all of this one's moves (and `extra`, if given) in a new shared node.
   [[nodiscard]] History spilled(const Move* extra) const;
   static constexpr std::size_t recentCapacity = 8;
-  Node* older_ = nullptr;                               // shared, reference-counted
-  std::array<std::uint16_t, recentCapacity> recent_{};  // packed moves, oldest first
+  Node* older_ = nullptr;                            // shared, reference-counted
+  std::array<PackedMove, recentCapacity> recent_{};  // oldest first
   std::uint8_t recentCount_ = 0;
 };
 

@@ -412,28 +412,26 @@ std::vector<Move> referenceLegalMoves(const State& s, std::string& problem) {
   return out;
 }
 
-// The working form answers as the state: the same legal moves in the same order, applying each
-// gives the state's next board, and the check test judges every plain move as applying it does.
+// The working form answers as the state: its count and its "has any" agree with the list,
+// applying each legal move to it gives the working form of the state's next position, which
+// agrees with itself, and the check test judges every plain move as applying it does.
 std::string checkWorkingForm(const State& s) {
-  const std::optional<Position> position = searchablePosition(s);
-  if (!position) return "";
-  PackedMoveList listed;
-  generateLegalMoves(*position, listed);
-  std::vector<Move> unpacked;
-  for (const PackedMove m : listed) unpacked.push_back(unpackMove(m));
-  if (unpacked != legalMoves(s).toVector()) return "working form lists " + moveTexts(unpacked);
-  if (countLegalMoves(*position) != unpacked.size() || hasLegalMove(*position) == unpacked.empty())
+  const Position position = positionOf(s);
+  if (auto problem = positionIntegrityProblems(position)) return *problem;
+  if (irregularity(position)) return "";
+  const MoveList moves = legalMoves(s);
+  if (countLegalMoves(position) != moves.size() || hasLegalMove(position) == moves.empty())
     return "working form counts differ";
-  const CheckTest checks(*position);
-  for (const Move& m : legalMoves(s)) {
-    Position after = *position;
+  const CheckTest checks(position);
+  for (const Move& m : moves) {
+    Position after = position;
     const PackedMove packed = *packMove(m);
-    if (!applyMove(after, packed) || after.cells != makeMove(s, m).getBoard.squares.cells)
-      return "applyMove differs for " + niceShowMove(m);
+    applyMove(after, packed);
+    if (after != positionOf(makeMove(s, m))) return "applyMove differs for " + niceShowMove(m);
+    if (auto problem = positionIntegrityProblems(after)) return *problem;
     const SquareCode from = packedFrom(packed);
-    const auto type = pieceOfCode(static_cast<PieceCode>(position->cells[from] - 1)).type;
-    if (isPlainMove(*position, packed) &&
-        checks.gives(from, packedTo(packed), type) != inCheck(after))
+    if (isPlainMove(position, packed) &&
+        checks.gives(from, packedTo(packed), position.typeOn(from)) != inCheck(after))
       return "CheckTest differs for " + niceShowMove(m);
   }
   return "";
