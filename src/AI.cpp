@@ -334,22 +334,20 @@ std::int32_t scoreMove(std::int32_t depth, const Position& p, PackedMove move, B
   return scoreChild<false>(depth, child, terms, best, stats, nullptr);
 }
 
-// The moves of a node in the order it searches them: the legal moves in generation order, and
-// from two plies up ordered by their static score, each with its child's terms in `childTerms`
-// at `index`. Returns their number.
+// The moves of a node in the order it searches them: its legal moves in generation order in
+// `moves`, and from two plies up their order by static score in `keyed`, with each move's child
+// terms in `childTerms` at the move's `index`.
 template <bool Checked>
-std::size_t candidates(std::int32_t depth, const Position& p, const Terms& terms,
-                       const CheckTest* checks, SearchStats* stats, const GamePath* path,
-                       KeyedMoves& keyed, ChildTerms& childTerms) {
+void candidates(std::int32_t depth, const Position& p, const Terms& terms, const CheckTest* checks,
+                SearchStats* stats, const GamePath* path, PackedMoveList& moves, KeyedMoves& keyed,
+                ChildTerms& childTerms) {
   if (stats != nullptr) ++stats->legalMovesCalls;
-  PackedMoveList moves;
-  if (!Checked || moverHasOneKing(p, *path)) generateLegalMoves(p, moves);
-  if (depth >= 2) {
-    orderMoves<Checked>(p, terms, checks, moves, keyed, childTerms, stats, path);
-  } else {
-    for (std::size_t i = 0; i < moves.size(); ++i) keyed[i] = {0, moves[i], 0};
+  if (Checked && !moverHasOneKing(p, *path)) {
+    moves.clear();
+    return;
   }
-  return moves.size();
+  generateLegalMoves(p, moves);
+  if (depth >= 2) orderMoves<Checked>(p, terms, checks, moves, keyed, childTerms, stats, path);
 }
 
 // The score of the first entry of the node's scored list, or nothing when it has no move. Only
@@ -362,15 +360,16 @@ Best nodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& 
   std::optional<CheckTest> checks;
   if constexpr (!Checked) checks.emplace(p);
   const CheckTest* test = checks ? &*checks : nullptr;
+  PackedMoveList moves;
   KeyedMoves keyed;
   ChildTerms childTerms;
-  const std::size_t count =
-      candidates<Checked>(depth, p, terms, test, stats, path, keyed, childTerms);
+  candidates<Checked>(depth, p, terms, test, stats, path, moves, keyed, childTerms);
   Best best{false, 0};
-  for (std::size_t i = 0; i < count; ++i) {
-    const Terms& moveTerms = depth == 1 ? terms : childTerms[keyed[i].index];
+  for (std::size_t i = 0; i < moves.size(); ++i) {
     const std::int32_t score =
-        scoreMove<Checked>(depth, p, keyed[i].move, best, moveTerms, test, stats, path);
+        depth == 1 ? scoreMove<Checked>(1, p, moves[i], best, terms, test, stats, path)
+                   : scoreMove<Checked>(depth, p, keyed[i].move, best, childTerms[keyed[i].index],
+                                        test, stats, path);
     if (bound.limited && score >= bound.below) return Best{true, score};
     if (!best.found || score > best.score) best = Best{true, score};
   }
@@ -387,17 +386,18 @@ ScoredMoveList searchRoot(Score bound, std::int32_t depth, const State& state, c
   std::optional<CheckTest> checks;
   if constexpr (!Checked) checks.emplace(root);
   const CheckTest* test = checks ? &*checks : nullptr;
+  PackedMoveList own;
   KeyedMoves keyed;
   ChildTerms childTerms;
-  const std::size_t count =
-      moves ? moves->size()
-            : candidates<Checked>(depth, root, terms, test, stats, &rootPath, keyed, childTerms);
-  auto moveAt = [&](std::size_t i) { return moves ? (*moves)[i] : unpackMove(keyed[i].move); };
+  if (!moves)
+    candidates<Checked>(depth, root, terms, test, stats, &rootPath, own, keyed, childTerms);
+  const std::size_t count = moves ? moves->size() : own.size();
+  auto ownMove = [&](std::size_t i) { return depth == 1 ? own[i] : keyed[i].move; };
+  auto moveAt = [&](std::size_t i) { return moves ? (*moves)[i] : unpackMove(ownMove(i)); };
   auto scoreAt = [&](std::size_t i, Best best) {
     if (!moves) {
       const Terms& moveTerms = depth == 1 ? terms : childTerms[keyed[i].index];
-      return scoreMove<Checked>(depth, root, keyed[i].move, best, moveTerms, test, stats,
-                                &rootPath);
+      return scoreMove<Checked>(depth, root, ownMove(i), best, moveTerms, test, stats, &rootPath);
     }
     if (stats != nullptr) ++stats->makeMoveCalls;
     const State next = makeMove(state, (*moves)[i]);

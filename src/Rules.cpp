@@ -131,9 +131,9 @@ std::uint64_t straightSliders(const SquareMap& s, std::uint64_t set) noexcept {
 // The pieces of `blockers` that alone stand between `king` and one of `diagonal` or `straight`
 // (sliders along the matching lines); for each, `line` receives the squares from the king up to
 // and including that slider.
-std::uint64_t loneBlockers(SquareCode king, std::uint64_t occupied, std::uint64_t blockers,
-                           std::uint64_t diagonal, std::uint64_t straight,
-                           std::array<std::uint64_t, 64>& line) noexcept {
+[[gnu::always_inline]] inline std::uint64_t loneBlockers(
+    SquareCode king, std::uint64_t occupied, std::uint64_t blockers, std::uint64_t diagonal,
+    std::uint64_t straight, std::array<std::uint64_t, 64>& line) noexcept {
   std::uint64_t found = 0;
   if (((diagonal & lines.diagonal[king]) | (straight & lines.orthogonal[king])) == 0) return 0;
   for (std::size_t d = 0; d < 8; ++d) {
@@ -149,6 +149,31 @@ std::uint64_t loneBlockers(SquareCode king, std::uint64_t occupied, std::uint64_
     if ((sliders & squareBit(second)) == 0) continue;
     found |= squareBit(first);
     line[first] = lines.between[king][second] | squareBit(second);
+  }
+  return found;
+}
+
+// The pieces among `attackers` (all of `colour`) that attack `sq` with the given occupied
+// squares (a king on the square itself counts), so that a move's effect can be judged without
+// applying it; with `AnyOne`, a non-empty part of them as soon as one is found.
+template <bool AnyOne>
+std::uint64_t findAttackers(const SquareMap& s, Colour colour, SquareCode sq,
+                            std::uint64_t occupied, std::uint64_t attackers) noexcept {
+  std::uint64_t found =
+      ((knightTargets.mask[sq] & s.pieces(PieceType::Knight)) |
+       ((kingTargets.mask[sq] | squareBit(sq)) & s.pieces(PieceType::King)) |
+       (pawnSources.mask[static_cast<std::size_t>(colour)][sq] & s.pieces(PieceType::Pawn))) &
+      attackers;
+  if (AnyOne && found != 0) return found;
+  const std::uint64_t diagonal = diagonalSliders(s, attackers) & lines.diagonal[sq];
+  const std::uint64_t straight = straightSliders(s, attackers) & lines.orthogonal[sq];
+  if ((diagonal | straight) == 0) return found;
+  for (std::size_t d = 0; d < 8; ++d) {
+    const std::uint64_t sliders = isDiagonal(d) ? diagonal : straight;
+    const std::uint64_t ray = lines.ray[sq][d];
+    if ((ray & sliders) == 0) continue;
+    found |= sliders & squareBit(nearestOn(ray & occupied, d));
+    if (AnyOne && found != 0) return found;
   }
   return found;
 }
@@ -229,9 +254,9 @@ class Legality {
   explicit Legality(const Position& p) noexcept
       : p_(p), enemy_(toggle(p.turn)), king_(p.kingSquare(p.turn)), occupied_(p.occupied()) {
     const std::uint64_t them = p.pieces(enemy_);
-    const std::uint64_t checkers = attackersOf(p, enemy_, king_, occupied_, them);
+    const std::uint64_t checkers = findAttackers<false>(p, enemy_, king_, occupied_, them);
     if (checkers != 0) {
-      evasion_ = std::has_single_bit(checkers)
+      evasion_ = (checkers & (checkers - 1)) == 0
                      ? checkers | lines.between[king_][std::countr_zero(checkers)]
                      : 0;
     }
@@ -247,8 +272,8 @@ class Legality {
     return (pinned_ & squareBit(from)) != 0 ? evasion_ & pinLine_[from] : evasion_;
   }
   [[nodiscard]] bool kingStep(SquareCode from, SquareCode to) const noexcept {
-    return attackersOf(p_, enemy_, to, (occupied_ & ~squareBit(from)) | squareBit(to),
-                       p_.pieces(enemy_) & ~squareBit(to)) == 0;
+    return findAttackers<true>(p_, enemy_, to, (occupied_ & ~squareBit(from)) | squareBit(to),
+                               p_.pieces(enemy_) & ~squareBit(to)) == 0;
   }
   [[nodiscard]] bool byApplying(PackedMove move) const {
     Position after = p_;
@@ -360,10 +385,6 @@ class Generator {
   }
 
   bool emit(SquareCode from, std::uint64_t targets, std::size_t d) {
-    if constexpr (Counting) {
-      visit_.add(countBits(targets));
-      return true;
-    }
     while (targets != 0) {
       const SquareCode to = nearestOn(targets, d);
       targets &= ~squareBit(to);
@@ -375,6 +396,12 @@ class Generator {
   // Each direction's reachable squares, nearest first.
   bool slides(SquareCode from, const std::array<std::size_t, 4>& order) {
     const std::uint64_t allowed = ~own_ & legality_.allowed(from);
+    if constexpr (Counting) {
+      std::uint64_t targets = 0;
+      for (std::size_t d : order) targets |= rayTargets(from, d, occupied_);
+      visit_.add(countBits(targets & allowed));
+      return true;
+    }
     for (std::size_t d : order) {
       if (!emit(from, rayTargets(from, d, occupied_) & allowed, d)) return false;
     }
@@ -532,28 +559,9 @@ MoveList unpacked(const PackedMoveList& moves) {
 
 //=== Attacks and check ===//
 
-std::uint64_t attackersOf(const SquareMap& s, Colour colour, SquareCode sq, std::uint64_t occupied,
-                          std::uint64_t attackers) noexcept {
-  std::uint64_t found =
-      ((knightTargets.mask[sq] & s.pieces(PieceType::Knight)) |
-       ((kingTargets.mask[sq] | squareBit(sq)) & s.pieces(PieceType::King)) |
-       (pawnSources.mask[static_cast<std::size_t>(colour)][sq] & s.pieces(PieceType::Pawn))) &
-      attackers;
-  const std::uint64_t diagonal = diagonalSliders(s, attackers) & lines.diagonal[sq];
-  const std::uint64_t straight = straightSliders(s, attackers) & lines.orthogonal[sq];
-  if ((diagonal | straight) == 0) return found;
-  for (std::size_t d = 0; d < 8; ++d) {
-    const std::uint64_t sliders = isDiagonal(d) ? diagonal : straight;
-    const std::uint64_t ray = lines.ray[sq][d];
-    if ((ray & sliders) == 0) continue;
-    const SquareCode first = nearestOn(ray & occupied, d);
-    found |= sliders & squareBit(first);
-  }
-  return found;
-}
-
 bool attacked(const SquareMap& squares, Colour colour, SquareCode square) noexcept {
-  return attackersOf(squares, colour, square, squares.occupied(), squares.pieces(colour)) != 0;
+  return findAttackers<true>(squares, colour, square, squares.occupied(), squares.pieces(colour)) !=
+         0;
 }
 
 bool inCheck(const Position& position) noexcept {

@@ -19,11 +19,6 @@ namespace quenlor {
 
 //=== Attacks and check ===//
 
-// The pieces among `attackers` (all of `colour`) that attack `square` with the given occupied
-// squares (a king on the square itself counts), so that a move's effect can be judged without
-// applying it.
-[[nodiscard]] std::uint64_t attackersOf(const SquareMap& squares, Colour colour, SquareCode square,
-                                        std::uint64_t occupied, std::uint64_t attackers) noexcept;
 // Whether some piece of `colour` attacks `square` (a king of `colour` on the square counts).
 [[nodiscard]] bool attacked(const SquareMap& squares, Colour colour, SquareCode square) noexcept;
 // Whether the side to move stands in check; it must have exactly one king.

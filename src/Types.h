@@ -344,7 +344,8 @@ struct SquareMap {
     return static_cast<SquareCode>(std::countr_zero(pieces(colour, PieceType::King)));
   }
   [[nodiscard]] bool hasOneKing(Colour colour) const noexcept {
-    return std::has_single_bit(pieces(colour, PieceType::King));
+    const std::uint64_t kings = pieces(colour, PieceType::King);
+    return kings != 0 && (kings & (kings - 1)) == 0;
   }
 
   // Empties a square.
