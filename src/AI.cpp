@@ -179,9 +179,14 @@ MoveList orderByEvaluation(const State& state, const MoveList& moves) {
 // The search runs on the working form. A regular position (see `irregularity`) has only regular
 // positions below it, where no king can be missing; below an irregular one the search looks for
 // a single king wherever the game does, and stops as the game does when there is none or more
-// than one. The search's functions take that as the template argument `Checked` (with the path
-// from the game state, for the game's message), so both kinds of node run the same code.
+// than one. The search's functions take the kind of node as their template argument (with the
+// path from the game state, for the game's message), so both kinds run the same code.
 namespace {
+
+// How a node treats kings: trusting that each side has one (a regular position and everything
+// below it), checking where the game looks for one (below an irregular position, down to the
+// first regular one), or checking at every node (for tests: a regular position passes them all).
+enum class Kings : std::uint8_t { Trusted, Checked, AlwaysChecked };
 
 // The bound of a node: unlimited or a number to stay below. Every score the search computes is
 // a Number, so the bound is all of the `Score` order it needs.
@@ -206,9 +211,10 @@ struct Best {
 // move of a regular position is judged on its two squares, with `checks` telling whether it
 // gives check; every other move is applied to a copy. The replies are generated only when the
 // side to move then stands in check.
-template <bool Checked>
+template <Kings K>
 std::int32_t evaluateChild(const Position& p, const Terms& terms, const CheckTest* checks,
                            PackedMove move, Terms& childTerms, const GamePath* path) {
+  constexpr bool Checked = K != Kings::Trusted;
   const auto mover = static_cast<std::size_t>(p.turn);
   childTerms = terms;
   if (Checked || checks == nullptr || !isPlainMove(p, move)) {
@@ -273,7 +279,7 @@ using ChildTerms = std::array<Terms, maxMoves>;
 
 // The moves of `p` ordered by their static score, highest first, equal scores the greater move
 // first; `childTerms` receives the terms of each move's child at the move's original place.
-template <bool Checked>
+template <Kings K>
 void orderMoves(const Position& p, const Terms& terms, const CheckTest* checks,
                 const PackedMoveList& moves, KeyedMoves& keyed, ChildTerms& childTerms,
                 SearchStats* stats, const GamePath* path) {
@@ -282,7 +288,7 @@ void orderMoves(const Position& p, const Terms& terms, const CheckTest* checks,
       ++stats->makeMoveCalls;
       ++stats->evaluateCalls;
     }
-    keyed[i] = {evaluateChild<Checked>(p, terms, checks, moves[i], childTerms[i], path), moves[i],
+    keyed[i] = {evaluateChild<K>(p, terms, checks, moves[i], childTerms[i], path), moves[i],
                 static_cast<std::uint16_t>(i)};
   }
   std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(moves.size()),
@@ -291,22 +297,25 @@ void orderMoves(const Position& p, const Terms& terms, const CheckTest* checks,
             });
 }
 
-template <bool Checked>
+template <Kings K>
 Best nodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& terms,
                SearchStats* stats, const GamePath* path);
 
 // The score of a child position, searched `depth` − 1 plies deep, for the side that moved into
 // it, given the best score so far of its parent; `childPath` leads to it below an irregular
 // position.
-template <bool Checked>
+template <Kings K>
 std::int32_t scoreChild(std::int32_t depth, const Position& child, const Terms& childTerms,
                         Best best, SearchStats* stats, const GamePath* childPath) {
+  constexpr bool Checked = K != Kings::Trusted;
   const Bound childBound = best.found ? Bound{true, negated(best.score)} : unlimited;
   Best reply{};
-  if (Checked && irregularity(child)) {
-    reply = nodeValue<true>(childBound, depth - 1, child, childTerms, stats, childPath);
+  if constexpr (K == Kings::AlwaysChecked) {
+    reply = nodeValue<K>(childBound, depth - 1, child, childTerms, stats, childPath);
+  } else if (Checked && irregularity(child)) {
+    reply = nodeValue<Kings::Checked>(childBound, depth - 1, child, childTerms, stats, childPath);
   } else {
-    reply = nodeValue<false>(childBound, depth - 1, child, childTerms, stats, nullptr);
+    reply = nodeValue<Kings::Trusted>(childBound, depth - 1, child, childTerms, stats, nullptr);
   }
   if (reply.found) return negated(reply.score);
   if (Checked && !child.hasOneKing(child.turn)) childPath->reportKings(child.turn);
@@ -315,61 +324,64 @@ std::int32_t scoreChild(std::int32_t depth, const Position& child, const Terms& 
 
 // The score of `move` in a node of `depth` plies whose best score so far is `best`, given the
 // terms of the node (at depth 1) or of the move's child (deeper) and the node's check test.
-template <bool Checked>
+template <Kings K>
 std::int32_t scoreMove(std::int32_t depth, const Position& p, PackedMove move, Best best,
                        const Terms& terms, const CheckTest* checks, SearchStats* stats,
                        const GamePath* path) {
+  constexpr bool Checked = K != Kings::Trusted;
   if (stats != nullptr) ++stats->makeMoveCalls;
   if (depth == 1) {
     if (stats != nullptr) ++stats->evaluateCalls;
     Terms childTerms;
-    return evaluateChild<Checked>(p, terms, checks, move, childTerms, path);
+    return evaluateChild<K>(p, terms, checks, move, childTerms, path);
   }
   Position child = p;
   applyMove(child, move);
   if constexpr (Checked) {
     const GamePath childPath(*path, unpackMove(move));
-    return scoreChild<true>(depth, child, terms, best, stats, &childPath);
+    return scoreChild<K>(depth, child, terms, best, stats, &childPath);
   }
-  return scoreChild<false>(depth, child, terms, best, stats, nullptr);
+  return scoreChild<K>(depth, child, terms, best, stats, nullptr);
 }
 
 // The moves of a node in the order it searches them: its legal moves in generation order in
 // `moves`, and from two plies up their order by static score in `keyed`, with each move's child
 // terms in `childTerms` at the move's `index`.
-template <bool Checked>
+template <Kings K>
 void candidates(std::int32_t depth, const Position& p, const Terms& terms, const CheckTest* checks,
                 SearchStats* stats, const GamePath* path, PackedMoveList& moves, KeyedMoves& keyed,
                 ChildTerms& childTerms) {
+  constexpr bool Checked = K != Kings::Trusted;
   if (stats != nullptr) ++stats->legalMovesCalls;
   if (Checked && !moverHasOneKing(p, *path)) {
     moves.clear();
     return;
   }
   generateLegalMoves(p, moves);
-  if (depth >= 2) orderMoves<Checked>(p, terms, checks, moves, keyed, childTerms, stats, path);
+  if (depth >= 2) orderMoves<K>(p, terms, checks, moves, keyed, childTerms, stats, path);
 }
 
 // The score of the first entry of the node's scored list, or nothing when it has no move. Only
 // that score travels up the tree, so inner nodes keep no list: the best score so far is the
 // first entry's score (a later equal score stays behind it), and a cut-off returns the
 // cutting score.
-template <bool Checked>
+template <Kings K>
 Best nodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& terms,
                SearchStats* stats, const GamePath* path) {
+  constexpr bool Checked = K != Kings::Trusted;
   std::optional<CheckTest> checks;
   if constexpr (!Checked) checks.emplace(p);
   const CheckTest* test = checks ? &*checks : nullptr;
   PackedMoveList moves;
   KeyedMoves keyed;
   ChildTerms childTerms;
-  candidates<Checked>(depth, p, terms, test, stats, path, moves, keyed, childTerms);
+  candidates<K>(depth, p, terms, test, stats, path, moves, keyed, childTerms);
   Best best{false, 0};
   for (std::size_t i = 0; i < moves.size(); ++i) {
-    const std::int32_t score =
-        depth == 1 ? scoreMove<Checked>(1, p, moves[i], best, terms, test, stats, path)
-                   : scoreMove<Checked>(depth, p, keyed[i].move, best, childTerms[keyed[i].index],
-                                        test, stats, path);
+    const std::int32_t score = depth == 1
+                                   ? scoreMove<K>(1, p, moves[i], best, terms, test, stats, path)
+                                   : scoreMove<K>(depth, p, keyed[i].move, best,
+                                                  childTerms[keyed[i].index], test, stats, path);
     if (bound.limited && score >= bound.below) return Best{true, score};
     if (!best.found || score > best.score) best = Best{true, score};
   }
@@ -378,9 +390,10 @@ Best nodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& 
 
 // The root of a search: its scored list, assembled from the scores of its moves, given ones
 // (applied to the state itself, since they may be anything) or its own.
-template <bool Checked>
+template <Kings K>
 ScoredMoveList searchRoot(Score bound, std::int32_t depth, const State& state, const Position& root,
                           const std::optional<std::vector<Move>>& moves, SearchStats* stats) {
+  constexpr bool Checked = K != Kings::Trusted;
   const GamePath rootPath(state);
   const Terms terms = termsOf(root);
   std::optional<CheckTest> checks;
@@ -389,15 +402,14 @@ ScoredMoveList searchRoot(Score bound, std::int32_t depth, const State& state, c
   PackedMoveList own;
   KeyedMoves keyed;
   ChildTerms childTerms;
-  if (!moves)
-    candidates<Checked>(depth, root, terms, test, stats, &rootPath, own, keyed, childTerms);
+  if (!moves) candidates<K>(depth, root, terms, test, stats, &rootPath, own, keyed, childTerms);
   const std::size_t count = moves ? moves->size() : own.size();
   auto ownMove = [&](std::size_t i) { return depth == 1 ? own[i] : keyed[i].move; };
   auto moveAt = [&](std::size_t i) { return moves ? (*moves)[i] : unpackMove(ownMove(i)); };
   auto scoreAt = [&](std::size_t i, Best best) {
     if (!moves) {
       const Terms& moveTerms = depth == 1 ? terms : childTerms[keyed[i].index];
-      return scoreMove<Checked>(depth, root, ownMove(i), best, moveTerms, test, stats, &rootPath);
+      return scoreMove<K>(depth, root, ownMove(i), best, moveTerms, test, stats, &rootPath);
     }
     if (stats != nullptr) ++stats->makeMoveCalls;
     const State next = makeMove(state, (*moves)[i]);
@@ -407,7 +419,8 @@ ScoredMoveList searchRoot(Score bound, std::int32_t depth, const State& state, c
     }
     const Position child = positionOf(next);
     const GamePath childPath(next);
-    return scoreChild<true>(depth, child, termsOf(child), best, stats, &childPath);
+    constexpr Kings childKings = K == Kings::AlwaysChecked ? K : Kings::Checked;
+    return scoreChild<childKings>(depth, child, termsOf(child), best, stats, &childPath);
   };
   ScoredMoveList acc;
   for (std::size_t i = 0; i < count; ++i) {
@@ -435,37 +448,48 @@ std::vector<Move> firstMoves(const ScoredMoveList& list, std::size_t count) {
   return out;
 }
 
-}  // namespace
-
-ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& state,
-                              const std::optional<std::vector<Move>>& moves, SearchStats* stats) {
+// `searchPosition`, with the king checks made at every node when `everywhere`.
+ScoredMoveList search(Score bound, std::int32_t depth, const State& state,
+                      const std::optional<std::vector<Move>>& moves, SearchStats* stats,
+                      bool everywhere) {
   const Position root = positionOf(state);
-  if (irregularity(root)) return searchRoot<true>(bound, depth, state, root, moves, stats);
-  return searchRoot<false>(bound, depth, state, root, moves, stats);
+  if (everywhere) return searchRoot<Kings::AlwaysChecked>(bound, depth, state, root, moves, stats);
+  if (irregularity(root))
+    return searchRoot<Kings::Checked>(bound, depth, state, root, moves, stats);
+  return searchRoot<Kings::Trusted>(bound, depth, state, root, moves, stats);
 }
-
-namespace {
 
 // The iterations up to `depth`, each reported to `observe` when one is given.
 ScoredMoveList deepen(const State& state, std::int32_t depth, SearchStats* stats,
-                      const IterationObserver* observe) {
+                      const IterationObserver* observe, bool checkKingsEverywhere = false) {
   // The root's history goes into shared storage once, so that applying the root's moves to it
   // never allocates.
   State root = state;
   root.reversedHistory = state.reversedHistory.settled();
   // Each iteration searches the moves of the previous result in its order: all of them at
   // depth 2, the best nine at depth 3 and the best six at depth 4.
-  ScoredMoveList result = searchPosition(PositiveInfinity, 1, root, std::nullopt, stats);
+  ScoredMoveList result =
+      search(PositiveInfinity, 1, root, std::nullopt, stats, checkKingsEverywhere);
   if (observe != nullptr) (*observe)(1, result);
   for (std::int32_t d = 2; d <= std::min(depth, searchDepth); ++d) {
     const std::size_t keep = d == 2 ? result.size() : d == 3 ? 9 : 6;
-    result = searchPosition(PositiveInfinity, d, root, firstMoves(result, keep), stats);
+    result =
+        search(PositiveInfinity, d, root, firstMoves(result, keep), stats, checkKingsEverywhere);
     if (observe != nullptr) (*observe)(d, result);
   }
   return result;
 }
 
 }  // namespace
+
+ScoredMoveList searchPosition(Score bound, std::int32_t depth, const State& state,
+                              const std::optional<std::vector<Move>>& moves, SearchStats* stats) {
+  return search(bound, depth, state, moves, stats, false);
+}
+
+ScoredMoveList deepeningResultCheckingKings(const State& state) {
+  return deepen(state, searchDepth, nullptr, nullptr, true);
+}
 
 ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchStats* stats) {
   return deepen(state, depth, stats, nullptr);

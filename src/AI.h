@@ -89,6 +89,10 @@ using IterationObserver = std::function<void(std::int32_t depth, const ScoredMov
 // The same after the last iteration, whose first move the engine plays.
 [[nodiscard]] ScoredMoveList deepeningResult(const State& state, SearchStats* stats = nullptr);
 
+// `deepeningResult` with the king checks that the positions below an irregular one need made at
+// every node: a regular position passes them all, so the answer is the same (for tests).
+[[nodiscard]] ScoredMoveList deepeningResultCheckingKings(const State& state);
+
 // The engine's move for the side to move, or nothing when it has no legal move.
 [[nodiscard]] std::optional<Move> cpuMove(const State& state);
 

@@ -223,6 +223,9 @@ TEST(Search, ReferencePositionsGiveTheirMovesAndRootLists) {
     }
     EXPECT_EQ(result.empty() ? "none" : niceShowMove(result[0].move), row.at(1)) << position;
     EXPECT_EQ(root, row.size() > 2 ? row[2] : "") << position;
+    // The search with the king checks of irregular positions at every node answers the same.
+    EXPECT_EQ(deepeningResultCheckingKings(fen(position)).toVector(), result.toVector())
+        << position;
   }
 }
 

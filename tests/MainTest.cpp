@@ -161,6 +161,15 @@ TEST(Main, FatalErrorsStopWithOneLineOnStandardError) {
       // A failure inside makeMove.
       {"protover 2\nusermove e4e5\nquit\n", features,
        "quenlor: getPieceFromSquare called on empty square\n", 1},
+      // Kings found missing or doubled inside the search, named in the board's index order
+      // (a new king goes first) with the board where the search looked for them.
+      {"usermove a2g1k\nquit\n", "",
+       "quenlor: findKing found kings at [(8,7),(8,5)]\nin the board\nr.bqkbnr\npppppppp\n"
+       "..n.....\n" + emptyRows(3) + ".PPPPPPP\nRNBQKBKR\n\n", 1},
+      {"usermove f2f3\nusermove e1f2\nusermove f2g3\nusermove g3h4\nquit\n",
+       "move e7e5\nmove d7d5\nmove d8g5\n",
+       "quenlor: findKing found kings at []\nin the board\nrnb.kbnr\nppp..ppp\n........\n"
+       "...pp...\n.......q\n.....P..\nPPPPP.PP\nRNBQ.BNR\n\n", 1},
   });
   // clang-format on
 }
