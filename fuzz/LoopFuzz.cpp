@@ -203,7 +203,7 @@ class Session {
       case CommandKind::Quit: return Goodbye{};
       case CommandKind::UserMove: break;
     }
-    if (!isOnBoard(ref.move.from) || !isOnBoard(ref.move.to)) {
+    if (!inBoard(ref.move.from) || !inBoard(ref.move.to)) {
       return Stop{"Move off the board: " + refMoveText(ref.move)};
     }
     try {

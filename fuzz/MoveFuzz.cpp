@@ -70,7 +70,7 @@ std::pair<std::optional<State>, std::string> referenceReplay(std::string_view te
       const std::string_view word = text.substr(i, end - i);
       if (const auto failure = wholeMoveFailure(word)) return {std::nullopt, *failure};
       const Move move = readMove(word, 0)->first;
-      if (!isOnBoard(move.from) || !isOnBoard(move.to)) {
+      if (!inBoard(move.from) || !inBoard(move.to)) {
         return {std::nullopt, "Move off the board: " + refMoveText(move)};
       }
       moves.push_back(move);

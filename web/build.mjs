@@ -15,6 +15,14 @@ if (!engine || !out) {
 const here = new URL('.', import.meta.url).pathname;
 mkdirSync(out, { recursive: true });
 
+// The engine's mate step, which tells the page's score display a mate from a material score,
+// read from the engine's own source so that the two never disagree.
+const mateStep = readFileSync(join(here, '../src/AI.h'), 'utf8').match(/mateStep = (\d+);/)?.[1];
+if (!mateStep) {
+  console.error('build.mjs: mateStep not found in src/AI.h');
+  process.exit(1);
+}
+
 await esbuild.build({
   entryPoints: { app: join(here, 'src/main.js') },
   bundle: true,
@@ -24,6 +32,7 @@ await esbuild.build({
   outdir: out,
   logLevel: 'warning',
   legalComments: 'none',
+  define: { MATE_STEP: mateStep },
 });
 copyFileSync(join(here, 'index.html'), join(out, 'index.html'));
 copyFileSync(engine, join(out, 'engine.js'));

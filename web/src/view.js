@@ -2,9 +2,11 @@
 // move list, what the engine weighed, FEN, PGN and which buttons can be used.
 import { Chess } from 'chess.js';
 
-const mateScore = 10000000;
+/* global MATE_STEP */
+// The engine's mate step (set from the engine's source when the site is built).
+const mateScore = MATE_STEP;
 
-// A root score (centipawns from the engine's side; mates are multiples of 10000000) in words.
+// A root score (centipawns from the engine's side; mates are multiples of the mate step) in words.
 export function scoreText(score) {
   if (score >= mateScore) return '+mate';
   if (score <= -mateScore) return '−mate';
