@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <vector>
 
 namespace quenlor {
@@ -459,19 +460,20 @@ ScoredMoveList search(Score bound, std::int32_t depth, const State& state,
   return searchRoot<Kings::Trusted>(bound, depth, state, root, moves, stats);
 }
 
-// The iterations up to `depth`, each reported to `observe` when one is given.
+// The iterations up to `depth` (at most `maxSearchDepth`), each reported to `observe` when one
+// is given; the first searches `rootMoves` when given, else every legal move.
 ScoredMoveList deepen(const State& state, std::int32_t depth, SearchStats* stats,
-                      const IterationObserver* observe, bool checkKingsEverywhere = false) {
+                      const IterationObserver* observe, bool checkKingsEverywhere = false,
+                      const std::optional<std::vector<Move>>& rootMoves = std::nullopt) {
   // The root's history goes into shared storage once, so that applying the root's moves to it
   // never allocates.
   State root = state;
   root.reversedHistory = state.reversedHistory.settled();
   // Each iteration searches the moves of the previous result in its order: all of them at
-  // depth 2, the best nine at depth 3 and the best six at depth 4.
-  ScoredMoveList result =
-      search(PositiveInfinity, 1, root, std::nullopt, stats, checkKingsEverywhere);
+  // depth 2, the best nine at depth 3 and the best six from depth 4 on.
+  ScoredMoveList result = search(PositiveInfinity, 1, root, rootMoves, stats, checkKingsEverywhere);
   if (observe != nullptr) (*observe)(1, result);
-  for (std::int32_t d = 2; d <= std::min(depth, searchDepth); ++d) {
+  for (std::int32_t d = 2; d <= std::min(depth, maxSearchDepth); ++d) {
     const std::size_t keep = d == 2 ? result.size() : d == 3 ? 9 : 6;
     result =
         search(PositiveInfinity, d, root, firstMoves(result, keep), stats, checkKingsEverywhere);
@@ -496,12 +498,49 @@ ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchSta
 }
 
 ScoredMoveList deepeningResult(const State& state, std::int32_t depth, SearchStats* stats,
-                               const IterationObserver& observe) {
-  return deepen(state, depth, stats, &observe);
+                               const IterationObserver& observe,
+                               const std::optional<std::vector<Move>>& rootMoves) {
+  return deepen(state, depth, stats, &observe, false, rootMoves);
 }
 
 ScoredMoveList deepeningResult(const State& state, SearchStats* stats) {
   return deepeningResult(state, searchDepth, stats);
+}
+
+namespace {
+
+// One step of the splitmix64 generator: a well-mixed 64-bit value from any 64-bit value.
+std::uint64_t mix(std::uint64_t x) noexcept {
+  x += 0x9E3779B97F4A7C15ULL;
+  x = (x ^ (x >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31U);
+}
+
+// A number that tells positions apart: the cells, the side to move, the rights and the last move.
+std::uint64_t positionKey(const Position& p) noexcept {
+  std::uint64_t key =
+      mix(static_cast<std::uint64_t>(p.turn) << 32U | p.castleStatus.rights << 16U | p.lastMove);
+  for (SquareCode sq = 0; sq < 64; ++sq) key = mix(key ^ (std::uint64_t{p.cells[sq]} << (sq % 8)));
+  return key;
+}
+
+}  // namespace
+
+Move chooseMove(const ScoredMoveList& result, const State& state, std::int32_t level,
+                std::optional<std::uint64_t> varietySeed) {
+  const ScoredMove& best = result[0];
+  if (!varietySeed || best.score.kind != Score::Kind::Number ||
+      std::abs(best.score.value) >= mateStep / 2) {
+    return best.move;
+  }
+  std::size_t count = 1;
+  while (count < result.size() && result[count].score.kind == Score::Kind::Number &&
+         result[count].score.value >= best.score.value - varietyMargin(level)) {
+    ++count;
+  }
+  const std::uint64_t draw = mix(*varietySeed ^ positionKey(positionOf(state)));
+  return result[static_cast<std::size_t>(draw % count)].move;
 }
 
 std::optional<Move> cpuMove(const State& state) {

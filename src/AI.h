@@ -73,25 +73,45 @@ struct SearchStats {
                                             const std::optional<std::vector<Move>>& moves,
                                             SearchStats* stats = nullptr);
 
-// The plies of the last iteration of the engine's search.
+// The plies of the last iteration of the engine's search, and of the deepest search offered:
+// from four plies on, each iteration searches the best six moves of the one before one ply
+// deeper.
 inline constexpr std::int32_t searchDepth = 4;
+inline constexpr std::int32_t maxSearchDepth = 6;
 
-// The root's scored list after the iteration of `depth` plies (1 to 4); empty when there is no
-// legal move.
+// The root's scored list after the iteration of `depth` plies (1 to `maxSearchDepth`); empty
+// when there is no legal move.
 [[nodiscard]] ScoredMoveList deepeningResult(const State& state, std::int32_t depth,
                                              SearchStats* stats = nullptr);
 // Told the depth and the root's scored list as each iteration of the deepening ends.
 using IterationObserver = std::function<void(std::int32_t depth, const ScoredMoveList& result)>;
 // `deepeningResult` to `depth` plies that reports every iteration to `observe` as it ends, so a
-// front end can show the search's progress without running an iteration twice.
-[[nodiscard]] ScoredMoveList deepeningResult(const State& state, std::int32_t depth,
-                                             SearchStats* stats, const IterationObserver& observe);
+// front end can show the search's progress without running an iteration twice; with `rootMoves`
+// (legal moves in generation order) the search considers only those.
+[[nodiscard]] ScoredMoveList deepeningResult(
+    const State& state, std::int32_t depth, SearchStats* stats, const IterationObserver& observe,
+    const std::optional<std::vector<Move>>& rootMoves = std::nullopt);
 // The same after the last iteration, whose first move the engine plays.
 [[nodiscard]] ScoredMoveList deepeningResult(const State& state, SearchStats* stats = nullptr);
 
 // `deepeningResult` with the king checks that the positions below an irregular one need made at
 // every node: a regular position passes them all, so the answer is the same (for tests).
 [[nodiscard]] ScoredMoveList deepeningResultCheckingKings(const State& state);
+
+// The margin of variety at a level (the depth of the last iteration): a root move scored within
+// it of the best may be played instead. It narrows as the level rises, from 40 centipawns at
+// level 1 to 6 at level 6.
+[[nodiscard]] constexpr std::int32_t varietyMargin(std::int32_t level) noexcept {
+  return 40 / std::max(level, 1);
+}
+
+// The move to play from a search's final root list (not empty) at `level`: with variety off the
+// first; with variety on, one drawn from `seed` and the position among the entries scored
+// within `varietyMargin(level)` of the first (never when the first scores a mate). The same
+// seed, position and list always give the same move, so a game played with a seed can be
+// replayed.
+[[nodiscard]] Move chooseMove(const ScoredMoveList& result, const State& state, std::int32_t level,
+                              std::optional<std::uint64_t> varietySeed);
 
 // The engine's move for the side to move, or nothing when it has no legal move.
 [[nodiscard]] std::optional<Move> cpuMove(const State& state);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "AI.h"
 #include "BenchSuite.h"
@@ -195,8 +196,8 @@ TEST(Search, SameStateGivesSameMoveAndLeavesTheStateAlone) {
 // Every reference position: the chosen move and the whole depth-4 root list with its scores.
 TEST(Search, EachIterationSearchesTheBestOfThePreviousOne) {
   const State s = fen("r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10");
-  std::vector<std::vector<Move>> moves(5);
-  for (std::int32_t d = 1; d <= 4; ++d) {
+  std::vector<std::vector<Move>> moves(maxSearchDepth + 1);
+  for (std::int32_t d = 1; d <= maxSearchDepth; ++d) {
     for (const ScoredMove& entry : deepeningResult(s, d)) moves[d].push_back(entry.move);
   }
   auto sorted = [](std::vector<Move> v) {
@@ -206,8 +207,45 @@ TEST(Search, EachIterationSearchesTheBestOfThePreviousOne) {
   EXPECT_EQ(moves[1].size(), legalMoves(s).size());
   EXPECT_EQ(sorted(moves[2]), sorted(moves[1]));
   EXPECT_EQ(sorted(moves[3]), sorted({moves[2].begin(), moves[2].begin() + 9}));
-  EXPECT_EQ(sorted(moves[4]), sorted({moves[3].begin(), moves[3].begin() + 6}));
+  // From four plies on, the best six of the iteration before, one ply deeper.
+  for (std::int32_t d = 4; d <= maxSearchDepth; ++d) {
+    EXPECT_EQ(sorted(moves[d]), sorted({moves[d - 1].begin(), moves[d - 1].begin() + 6})) << d;
+  }
+  EXPECT_NE(moves[5], moves[4]);  // the deeper search changes its mind here
   EXPECT_EQ(deepeningResult(s).toVector(), deepeningResult(s, 4).toVector());
+  EXPECT_EQ(deepeningResult(s, maxSearchDepth + 3).toVector(),
+            deepeningResult(s, maxSearchDepth).toVector());
+}
+
+// Variety picks within the level's margin of the best, the same for the same seed and position,
+// and spreads over the candidates as the seed changes; without a seed, or facing a mate, the
+// first move.
+TEST(Search, VarietyChoosesWithinTheMarginBySeed) {
+  const State s = fen("r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10");
+  const State start = newGame();
+  const State mateInOne = fen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+  for (std::int32_t level = 1; level <= maxSearchDepth; ++level) {
+    for (const State& state : {s, start, mateInOne}) {
+      const ScoredMoveList result = deepeningResult(state, level);
+      EXPECT_EQ(chooseMove(result, state, level, std::nullopt), result[0].move);
+      std::set<Move> chosen;
+      for (std::uint64_t seed = 0; seed < 300; ++seed) {
+        const Move m = chooseMove(result, state, level, seed);
+        EXPECT_EQ(chooseMove(result, state, level, seed), m);
+        const auto entry = std::find_if(result.begin(), result.end(),
+                                        [&](const ScoredMove& e) { return e.move == m; });
+        ASSERT_NE(entry, result.end());
+        EXPECT_GE(entry->score.value, result[0].score.value - varietyMargin(level));
+        chosen.insert(m);
+      }
+      std::size_t within = 0;
+      for (const ScoredMove& e : result) {
+        within += e.score.value >= result[0].score.value - varietyMargin(level) ? 1 : 0;
+      }
+      const bool mate = result[0].score.value >= mateStep / 2;
+      EXPECT_EQ(chosen.size(), mate ? 1 : within) << level << " " << niceShowState(state);
+    }
+  }
 }
 
 TEST(Search, ReferencePositionsGiveTheirMovesAndRootLists) {
