@@ -8,6 +8,7 @@
 #include "Basics.h"
 #include "Fen.h"
 #include "Parser.h"
+#include "Program.h"
 #include "Rules.h"
 
 namespace quenlor {
@@ -310,10 +311,6 @@ PositionSetUp setUpPosition(const PositionCommand& command, const State& previou
     state.reversedHistory = History().with(*legal);
     played.push_back(*legal);
   }
-}
-
-void writeLine(std::ostream& out, const std::string& line) {
-  out << line + "\n" << std::flush;
 }
 
 std::string quoteInput(std::string_view text) {

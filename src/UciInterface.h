@@ -105,8 +105,12 @@ struct PositionSetUp {
 
 //=== Replies ===//
 
-// One whole reply line in one write, flushed at once, so the interface never sees part of it.
-void writeLine(std::ostream& out, const std::string& line);
+// The program's usage text, printed by `quenlor-uci --help`.
+inline constexpr const char* uciUsage =
+    "Usage: quenlor-uci [--help | --version]\n"
+    "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
+    "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
+    "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
 
 // The lines answering "uci", without newlines.
 [[nodiscard]] std::vector<std::string> uciIdentification();

@@ -4,11 +4,8 @@
 #include <variant>
 
 #include "Basics.h"
+#include "Program.h"
 #include "UciInterface.h"
-
-#ifndef QUENLOR_NO_MAIN
-#include "Main.h"
-#endif
 
 namespace quenlor {
 
@@ -70,12 +67,8 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
 int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
   return reportingFatalErrors(err, [&] {
     UciSession session;
-    std::string line;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      const bool goOn = session.handleLine(line, out);
-      if (!out) fatalError("cannot write to standard output");
-      if (!goOn) break;
+    while (const std::optional<std::string> line = readLine(in)) {
+      if (!session.handleLine(*line, out)) break;
     }
     return 0;
   });
@@ -85,11 +78,6 @@ int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
 
 #ifndef QUENLOR_NO_MAIN
 int main(int argc, char** argv) {
-  constexpr const char* usage =
-      "Usage: quenlor-uci [--help | --version]\n"
-      "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
-      "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
-      "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
-  return quenlor::programMain(argc, argv, "quenlor-uci", usage, quenlor::runUci);
+  return quenlor::programMain(argc, argv, "quenlor-uci", quenlor::uciUsage, quenlor::runUci);
 }
 #endif

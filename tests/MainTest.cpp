@@ -26,6 +26,7 @@
 #include "Main.h"
 #include "Parser.h"
 #include "TestSupport.h"
+#include "WinboardInterface.h"
 
 namespace quenlor {
 namespace {
@@ -33,7 +34,7 @@ namespace {
 using namespace test;
 
 const std::string features = std::string(winboardFeatures) + "\n";
-const std::string gameOver = "telluser \"Game over - I can't make any legal moves\"\n";
+const std::string gameOver = std::string(winboardGameOver) + "\n";
 
 // The reply lines to the opponent's moves, each applied after the engine's previous reply (or,
 // after a game-over line, to the position after the previous opponent move).

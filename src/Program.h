@@ -1,0 +1,46 @@
+#pragma once
+// Program: what both programs share around their sessions: the process entry, the replies to
+// --help and --version, reading and writing whole lines, and the one way a fatal error is
+// reported. Standard C++ streams only, apart from the process entry, which a build without its
+// own `main` (QUENLOR_NO_MAIN: tests, fuzzing, the browser worker) leaves out.
+
+#include <functional>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenlor {
+
+// A whole program over its input, output and error streams, returning the exit status.
+using Program = std::function<int(std::istream&, std::ostream&, std::ostream&)>;
+
+// The text the program `name` prints for --version or -V ("name version") or for --help or -h
+// (`usage`), exit status 0; nothing for any other command line: interfaces start an engine
+// without arguments, and other arguments are ignored.
+[[nodiscard]] std::optional<std::string> commandLineReply(const std::vector<std::string>& args,
+                                                          std::string_view name,
+                                                          std::string_view usage);
+
+// The next line without its terminator (a carriage return before the newline is dropped); a
+// last line without a newline still counts. Nothing at end of input.
+[[nodiscard]] std::optional<std::string> readLine(std::istream& in);
+
+// Writes one whole line at once and flushes it, so the interface never sees part of it; a
+// reader that went away is a fatal error.
+void writeLine(std::ostream& out, const std::string& text);
+
+// Runs a whole program, `body`, and returns its exit status; a fatal error is reported the one
+// way, "quenlor: " and the message on `err`, with status 1 (a line too long to hold counts as
+// "out of memory").
+int reportingFatalErrors(std::ostream& err, const std::function<int()>& body);
+
+// The process entry of both programs: prints `commandLineReply`'s text for --help or --version;
+// otherwise sets the standard streams up for an interface (every line written at once, SIGINT
+// ignored, a closed pipe a failed write) and returns `program`'s exit status on them.
+int programMain(int argc, char** argv, std::string_view name, std::string_view usage,
+                const Program& program);
+
+}  // namespace quenlor
