@@ -95,4 +95,48 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
   return State{turn, 1, history, initBoard(placed), castle};
 }
 
+std::string fenPlacement(const Board& board) {
+  std::string out;
+  for (std::int32_t row = 1; row <= 8; ++row) {
+    int empty = 0;
+    for (std::int32_t column = 1; column <= 8; ++column) {
+      const std::optional<Piece> piece = getSquare(board, {row, column});
+      if (!piece) {
+        ++empty;
+        continue;
+      }
+      if (empty > 0) out += static_cast<char>('0' + empty);
+      empty = 0;
+      out += niceShowPiece(*piece);
+    }
+    if (empty > 0) out += static_cast<char>('0' + empty);
+    if (row < 8) out += '/';
+  }
+  return out;
+}
+
+std::string fenCastling(CastleStatus status) {
+  std::string out;
+  if (status.holds(BoardSide::KingSide, Colour::White)) out += 'K';
+  if (status.holds(BoardSide::QueenSide, Colour::White)) out += 'Q';
+  if (status.holds(BoardSide::KingSide, Colour::Black)) out += 'k';
+  if (status.holds(BoardSide::QueenSide, Colour::Black)) out += 'q';
+  return out.empty() ? "-" : out;
+}
+
+std::string fenFromState(const State& state) {
+  std::string enPassant = "-";
+  if (const std::optional<Move> last = lastMove(state)) {
+    const std::optional<Piece> mover = getSquare(state.getBoard, last->to);
+    if (last->kind == MoveKind::MovePiece && mover && mover->type == PieceType::Pawn &&
+        last->from.column == last->to.column &&
+        (last->from.row - last->to.row == 2 || last->to.row - last->from.row == 2)) {
+      enPassant = niceShowLocation({(last->from.row + last->to.row) / 2, last->to.column});
+    }
+  }
+  return fenPlacement(state.getBoard) + (state.turn == Colour::White ? " w " : " b ") +
+         fenCastling(state.castleStatus) + " " + enPassant + " 0 " +
+         std::to_string((state.moveNum + 1) / 2);
+}
+
 }  // namespace quenlor

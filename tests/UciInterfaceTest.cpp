@@ -132,7 +132,7 @@ TEST(UciInterface, PositionSetUp) {
   const PositionSetUp kingless = setUpPosition({"8/8/8/8/8/8/4P3/8 w - - 0 1", "e2e4"}, previous);
   EXPECT_EQ(kingless.problem,
             "no move can be played here (White has no king); position before \"e2e4\" kept");
-  EXPECT_EQ(placement(kingless.state.getBoard), "8/8/8/8/8/8/4P3/8");
+  EXPECT_EQ(fenPlacement(kingless.state.getBoard), "8/8/8/8/8/8/4P3/8");
 }
 
 TEST(UciInterface, UnsearchablePositions) {
