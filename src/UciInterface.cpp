@@ -151,7 +151,7 @@ Parser<UciCommand> go() {
 }
 
 bool isCommandWord(std::string_view w) {
-  return std::ranges::find(commandWords, w) != commandWords.end();
+  return std::find(commandWords.begin(), commandWords.end(), w) != commandWords.end();
 }
 
 // The first of the words before a command keyword, or nothing.
