@@ -65,19 +65,32 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
   if (side != "w" && side != "b") return fail(error, "the side to move must be w or b");
   const Colour turn = side == "w" ? Colour::White : Colour::Black;
 
+  const Board board = initBoard(placed);
   CastleStatus castle;
   for (BoardSide s : {BoardSide::KingSide, BoardSide::QueenSide}) {
     for (Colour colour : {Colour::White, Colour::Black}) castle = castle.with(s, colour, false);
   }
   if (rights != "-") {
     for (const char c : rights) {
-      switch (c) {
-        case 'K': castle = castle.with(BoardSide::KingSide, Colour::White, true); break;
-        case 'Q': castle = castle.with(BoardSide::QueenSide, Colour::White, true); break;
-        case 'k': castle = castle.with(BoardSide::KingSide, Colour::Black, true); break;
-        case 'q': castle = castle.with(BoardSide::QueenSide, Colour::Black, true); break;
-        default: return fail(error, std::string("unexpected castling right '") + c + "'");
+      // K, Q, k, q, or the file of the rook (Shredder-FEN, X-FEN): A, H, a, h name the usual
+      // rooks, so they need the king on its e-file square and that rook in its corner.
+      const char upper = c >= 'a' ? static_cast<char>(c - 32) : c;
+      const Colour colour = c >= 'a' ? Colour::Black : Colour::White;
+      const bool kingSide = upper == 'K' || upper == 'H';
+      if (upper != 'K' && upper != 'Q' && upper != 'A' && upper != 'H') {
+        return fail(error, std::string("unexpected castling right '") + c + "'");
       }
+      if (upper == 'A' || upper == 'H') {
+        const std::int32_t homeRow = colour == Colour::White ? 8 : 1;
+        const Location rook{homeRow, kingSide ? 8 : 1};
+        if (getSquare(board, {homeRow, 5}) != Piece{colour, PieceType::King} ||
+            getSquare(board, rook) != Piece{colour, PieceType::Rook}) {
+          return fail(error, std::string("castling right '") + c + "' needs the king on " +
+                                 niceShowLocation({homeRow, 5}) + " and a rook on " +
+                                 niceShowLocation(rook));
+        }
+      }
+      castle = castle.with(kingSide ? BoardSide::KingSide : BoardSide::QueenSide, colour, true);
     }
   }
 
@@ -92,7 +105,7 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
     history = enPassant[1] == '3' ? history.with(MovePiece({7, file}, {5, file}))
                                   : history.with(MovePiece({2, file}, {4, file}));
   }
-  return State{turn, 1, history, initBoard(placed), castle};
+  return State{turn, 1, history, board, castle};
 }
 
 std::string fenPlacement(const Board& board) {

@@ -203,14 +203,14 @@ std::optional<std::string> unsearchableReason(const State& state) {
   return std::nullopt;
 }
 
-PositionSetUp setUpPosition(const PositionCommand& command, const State& previous) {
+PositionSetUp setUpPosition(const PositionCommand& command) {
   State state = newGame();
   if (command.fen) {
     std::string error;
     const std::optional<State> read = stateFromFen(*command.fen, &error);
     if (!read) {
-      return {previous, "cannot read the FEN " + quoteInput(*command.fen) + ": " + error +
-                            "; position unchanged"};
+      return {std::nullopt,
+              "cannot read the FEN " + quoteInput(*command.fen) + ": " + error + "; no position"};
     }
     state = *read;
   }
@@ -294,8 +294,13 @@ std::string rootLine(const ScoredMoveList& result) {
   return line;
 }
 
-std::vector<std::string> searchAndReport(const State& state, const GoCommand& go,
+std::vector<std::string> searchAndReport(const std::optional<State>& position, const GoCommand& go,
                                          std::ostream& out) {
+  if (!position) {
+    writeLine(out, infoString("no position to search: the last FEN could not be read"));
+    return {rootLine(ScoredMoveList{}), "bestmove (none)"};
+  }
+  const State& state = *position;
   if (const std::optional<std::string> reason = unsearchableReason(state)) {
     writeLine(out, infoString("cannot search this position: " + *reason));
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};

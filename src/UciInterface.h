@@ -91,17 +91,18 @@ using UciCommand =
 // king, and the side that has just moved must not be left in check.
 [[nodiscard]] std::optional<std::string> unsearchableReason(const State& state);
 
-// A position set up from a "position" command: the state reached, and what stopped the set-up
-// early (an unreadable FEN, an illegal move), if anything.
+// A position set up from a "position" command: the state reached (none when the FEN cannot be
+// read), and what stopped the set-up early (an unreadable FEN, an illegal move), if anything.
 struct PositionSetUp {
-  State state;
+  std::optional<State> state;
   std::optional<std::string> problem;
 };
 
 // The state of the command: its base, then each move that is legal in the position it is played
-// in. An unreadable FEN keeps `previous`; the first move that cannot be read or is not legal
-// ends the set-up at the position before it.
-[[nodiscard]] PositionSetUp setUpPosition(const PositionCommand& command, const State& previous);
+// in. An unreadable FEN sets no position at all, so that no search runs on a position the
+// interface did not mean; the first move that cannot be read or is not legal ends the set-up at
+// the position before it.
+[[nodiscard]] PositionSetUp setUpPosition(const PositionCommand& command);
 
 //=== Replies ===//
 
@@ -130,8 +131,9 @@ inline constexpr const char* uciUsage =
 
 // Runs the search that "go" asks for on `state`, writing an "info depth" line to `out` as each
 // iteration ends, and returns the closing lines without newlines (the root line, then
-// "bestmove"), to be written at once or held back until "stop".
-[[nodiscard]] std::vector<std::string> searchAndReport(const State& state, const GoCommand& go,
-                                                       std::ostream& out);
+// "bestmove"), to be written at once or held back until "stop". Without a position, or on one
+// the search cannot take, an "info string" says why and the move is "(none)".
+[[nodiscard]] std::vector<std::string> searchAndReport(const std::optional<State>& state,
+                                                       const GoCommand& go, std::ostream& out);
 
 }  // namespace quenlor

@@ -35,7 +35,7 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
           writeLine(out,
                     infoString("no option " + quoteInput(c.name) + ": Quenlor has no options"));
         } else if constexpr (std::is_same_v<C, PositionCommand>) {
-          PositionSetUp setUp = setUpPosition(c, state_);
+          PositionSetUp setUp = setUpPosition(c);
           state_ = std::move(setUp.state);
           if (setUp.problem) writeLine(out, infoString(*setUp.problem));
         } else if constexpr (std::is_same_v<C, GoCommand>) {

@@ -5,6 +5,7 @@
 // browsers (the native program's `main` goes through the process entry in Program).
 
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -23,7 +24,7 @@ class UciSession {
   bool handleLine(std::string_view line, std::ostream& out);
 
  private:
-  State state_;
+  std::optional<State> state_;     // none after a FEN that could not be read
   std::vector<std::string> held_;  // the closing lines of a search waiting for "stop"
 };
 

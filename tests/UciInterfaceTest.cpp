@@ -87,7 +87,6 @@ State played(State state, const std::string& moves) {
 }
 
 TEST(UciInterface, PositionSetUp) {
-  const State previous = fen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
   struct Case {
     PositionCommand command;
     std::string legalPrefix;  // the moves applied, from the base
@@ -107,6 +106,10 @@ TEST(UciInterface, PositionSetUp) {
       {{std::nullopt, "g1f3 b8c6 f3e5 c6e5 b1c3 e5d3 c2d3"}, "g1f3 b8c6 f3e5 c6e5 b1c3 e5d3 c2d3", false},
       {{castling,     "e1c1 e8g8 c1b1"},                     "e1c1 e8g8 c1b1",                    false},
       {{castling,     "e1g1 e8c8 g1g3"},                     "e1g1 e8c8",                         true},
+      // The file letters of the usual rooks, in any order, stand for the same rights.
+      {{"r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", "e1c1 e8g8"}, "e1c1 e8g8",                      false},
+      {{"r3k2r/8/8/8/8/8/8/R3K2R w Ah - 0 1", "e1c1 e8g8"},   "e1c1 e8g8",                      false},
+      {{"r3k2r/8/8/8/8/8/8/R3K2R w Ah - 0 1", "e1g1"},        "",                               true},
       {{promotion,    "e7e8N a2b3 e8d6"},                    "e7e8n a2b3 e8d6",                   false},
       {{promotion,    "e7e8"},                               "",                                  true},
       {{promotion,    "e7e8k"},                              "",                                  true},
@@ -116,23 +119,29 @@ TEST(UciInterface, PositionSetUp) {
   // clang-format on
   for (const Case& c : cases) {
     const std::string what = c.command.fen.value_or("startpos") + " moves " + c.command.moves;
-    const PositionSetUp setUp = setUpPosition(c.command, previous);
+    const PositionSetUp setUp = setUpPosition(c.command);
     EXPECT_EQ(setUp.problem.has_value(), c.problem) << what << ": " << setUp.problem.value_or("");
     // From the start the state is the one the xboard program holds after the same moves.
     const State expected =
         c.command.fen ? played(fen(*c.command.fen), c.legalPrefix) : openWith(c.legalPrefix);
-    expectSameState(setUp.state, expected, what);
+    ASSERT_TRUE(setUp.state) << what;
+    expectSameState(*setUp.state, expected, what);
   }
-  // An unreadable FEN keeps the position before the command; a kingless one plays no move.
-  for (const char* bad : {"", "rnbqkbnr/pppppppp w", "8/8/8/8/8/8/8/8 x - - 0 1"}) {
-    const PositionSetUp setUp = setUpPosition({bad, "e2e4"}, previous);
+  // An unreadable FEN (file letters included that name no usual rook) sets no position; a
+  // kingless one plays no move.
+  for (const char* bad :
+       {"", "rnbqkbnr/pppppppp w", "8/8/8/8/8/8/8/8 x - - 0 1",
+        "r3k2r/8/8/8/8/8/8/1R2K2R w A - 0 1", "r3k1r1/8/8/8/8/8/8/R3K2R w h - 0 1",
+        "r3k2r/8/8/8/8/8/8/R4K1R w H - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w B - 0 1"}) {
+    const PositionSetUp setUp = setUpPosition({bad, "e2e4"});
     EXPECT_TRUE(setUp.problem) << bad;
-    expectSameState(setUp.state, previous, bad);
+    EXPECT_FALSE(setUp.state) << bad;
   }
-  const PositionSetUp kingless = setUpPosition({"8/8/8/8/8/8/4P3/8 w - - 0 1", "e2e4"}, previous);
+  const PositionSetUp kingless = setUpPosition({"8/8/8/8/8/8/4P3/8 w - - 0 1", "e2e4"});
   EXPECT_EQ(kingless.problem,
             "no move can be played here (White has no king); position before \"e2e4\" kept");
-  EXPECT_EQ(fenPlacement(kingless.state.getBoard), "8/8/8/8/8/8/4P3/8");
+  ASSERT_TRUE(kingless.state);
+  EXPECT_EQ(fenPlacement(kingless.state->getBoard), "8/8/8/8/8/8/4P3/8");
 }
 
 TEST(UciInterface, UnsearchablePositions) {

@@ -48,6 +48,8 @@ const std::string mateInOneAnswer =
 
 TEST(UciSession, Transcripts) {
   const std::string noneAnswer = "info string root\nbestmove (none)\n";
+  const std::string noPosition =
+      "info string no position to search: the last FEN could not be read\n";
   // clang-format off
   const std::vector<std::pair<std::string, std::string>> cases{
       {"uci\nisready\nquit\nisready\n",
@@ -68,17 +70,20 @@ TEST(UciSession, Transcripts) {
       {mateInOne + "go infinite\ngo\n",
        mateInOneSearch + mateInOneAnswer + mateInOneSearch + mateInOneAnswer},
       {mateInOne + "go infinite\nquit\nstop\n", mateInOneSearch},
-      // Illegal and unreadable moves keep the position before them; so does an unreadable FEN.
+      // Illegal and unreadable moves keep the position before them; after an unreadable FEN
+      // there is none, until the next "position" or "ucinewgame".
       {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a7 a7a8\ngo depth 1\n",
        "info string illegal move \"a7a8\"; position before it kept\n"
        "info depth 1 score cp -184 nodes 8 time T pv g8h8\n"
        "info string root g8h8:-184 g7g6:-184 h7h6:-184 g8f8:-194 g7g5:-202 h7h5:-202 f7f6:-209 "
        "f7f5:-209\nbestmove g8h8\n"},
       {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a8x\n"
-                   "position fen 6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\ngo\n",
+                   "position fen 6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1 moves a1a8\ngo\ngo infinite\n"
+                   "stop\n" + mateInOne + "go\n",
        "info string illegal move \"a1a8x\"; position before it kept\n"
        "info string cannot read the FEN \"6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\": rank 1 has more "
-       "than 8 squares; position unchanged\n" + mateInOneSearch + mateInOneAnswer},
+       "than 8 squares; no position\n" + noPosition + noneAnswer + noPosition + noneAnswer +
+       mateInOneSearch + mateInOneAnswer},
       // Positions the search cannot take, and positions without a legal move.
       {"position fen 8/8/8/8/8/8/8/8 w - - 0 1 moves e2e4\ngo\n",
        "info string no move can be played here (White has no king); position before \"e2e4\" "
