@@ -103,14 +103,15 @@ class Session {
         lastBestmove = line.substr(9);
       }
     }
-    // Every "go" gets one bestmove: at once, or at the next "stop", "ponderhit" or "go".
+    // Every "go" gets one bestmove: at once, or at the next "stop", "ponderhit", "go" or "quit".
     const UciCommand command = readUciCommand(text);
     const auto* go = std::get_if<GoCommand>(&command);
     if (go != nullptr) {
       ++expectedBestmoves_;
       held_ = go->infinite || go->ponder;
     }
-    if (std::holds_alternative<UciStop>(command) || std::holds_alternative<PonderHit>(command)) {
+    if (std::holds_alternative<UciStop>(command) || std::holds_alternative<PonderHit>(command) ||
+        std::holds_alternative<UciQuit>(command)) {
       held_ = false;
     }
     check(bestmoves_ + (held_ ? 1 : 0) == expectedBestmoves_,

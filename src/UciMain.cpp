@@ -52,6 +52,7 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
           writeLines(out, held_);
           held_.clear();
         } else if constexpr (std::is_same_v<C, UciQuit>) {
+          finish(out);
           goOn = false;
         } else if constexpr (std::is_same_v<C, Malformed>) {
           writeLine(out, infoString(c.reason));
@@ -64,12 +65,18 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
   return goOn;
 }
 
+void UciSession::finish(std::ostream& out) {
+  writeLines(out, held_);
+  held_.clear();
+}
+
 int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
   return reportingFatalErrors(err, [&] {
     UciSession session;
     while (const std::optional<std::string> line = readLine(in)) {
-      if (!session.handleLine(*line, out)) break;
+      if (!session.handleLine(*line, out)) return 0;
     }
+    session.finish(out);
     return 0;
   });
 }

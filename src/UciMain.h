@@ -22,6 +22,9 @@ class UciSession {
   // Answers one input line (given without its line terminator; a trailing '\r' is tolerated),
   // writing whole reply lines, each ended by '\n', to `out`. Returns false after "quit".
   bool handleLine(std::string_view line, std::ostream& out);
+  // Ends the conversation, at "quit" or the end of input: a bestmove still held back is sent,
+  // since the interface waits for one after every "go".
+  void finish(std::ostream& out);
 
  private:
   std::optional<State> state_;     // none after a FEN that could not be read

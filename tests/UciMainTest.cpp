@@ -69,7 +69,9 @@ TEST(UciSession, Transcripts) {
       {mateInOne + "go ponder wtime 5\nponderhit\n", mateInOneSearch + mateInOneAnswer},
       {mateInOne + "go infinite\ngo\n",
        mateInOneSearch + mateInOneAnswer + mateInOneSearch + mateInOneAnswer},
-      {mateInOne + "go infinite\nquit\nstop\n", mateInOneSearch},
+      // "quit" and the end of input send a held answer first.
+      {mateInOne + "go infinite\nquit\nstop\n", mateInOneSearch + mateInOneAnswer},
+      {mateInOne + "go ponder\n", mateInOneSearch + mateInOneAnswer},
       // Illegal and unreadable moves keep the position before them; after an unreadable FEN
       // there is none, until the next "position" or "ucinewgame".
       {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a7 a7a8\ngo depth 1\n",
