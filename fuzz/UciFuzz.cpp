@@ -86,6 +86,7 @@ class Session {
   std::size_t bestmoves_ = 0;
   std::size_t fullSearches_ = 0;
   bool held_ = false;         // a bestmove waits for "stop"
+  bool pondering_ = false;    // ... held by "go ponder" alone, so "ponderhit" releases it too
   bool noPosition_ = false;   // the last FEN could not be read: every search answers "(none)"
   bool gamePosition_ = true;  // the position comes from a game line, cheap to search in full
 
@@ -109,9 +110,10 @@ class Session {
     if (go != nullptr) {
       ++expectedBestmoves_;
       held_ = go->infinite || go->ponder;
+      pondering_ = go->ponder && !go->infinite;
     }
-    if (std::holds_alternative<UciStop>(command) || std::holds_alternative<PonderHit>(command) ||
-        std::holds_alternative<UciQuit>(command)) {
+    if (std::holds_alternative<UciStop>(command) || std::holds_alternative<UciQuit>(command) ||
+        (std::holds_alternative<PonderHit>(command) && pondering_)) {
       held_ = false;
     }
     check(bestmoves_ + (held_ ? 1 : 0) == expectedBestmoves_,

@@ -45,12 +45,20 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
           std::vector<std::string> closing = searchAndReport(state_, c, out);
           if (c.infinite || c.ponder) {
             held_ = std::move(closing);
+            pondering_ = c.ponder && !c.infinite;
           } else {
             writeLines(out, closing);
           }
-        } else if constexpr (std::is_same_v<C, UciStop> || std::is_same_v<C, PonderHit>) {
+        } else if constexpr (std::is_same_v<C, UciStop>) {
           writeLines(out, held_);
           held_.clear();
+        } else if constexpr (std::is_same_v<C, PonderHit>) {
+          // The ponder search becomes a normal one, which answers at once; an infinite search
+          // stays infinite.
+          if (pondering_) {
+            writeLines(out, held_);
+            held_.clear();
+          }
         } else if constexpr (std::is_same_v<C, UciQuit>) {
           finish(out);
           goOn = false;

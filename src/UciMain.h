@@ -29,6 +29,7 @@ class UciSession {
  private:
   std::optional<State> state_;     // none after a FEN that could not be read
   std::vector<std::string> held_;  // the closing lines of a search waiting for "stop"
+  bool pondering_ = false;  // held by "go ponder" alone, so that "ponderhit" releases them too
 };
 
 // The whole program over streams; returns the exit status (0 after quit or end of input).

@@ -67,6 +67,11 @@ TEST(UciSession, Transcripts) {
       {"stop\n" + mateInOne + "go infinite\nisready\nstop\nstop\n",
        mateInOneSearch + "readyok\n" + mateInOneAnswer},
       {mateInOne + "go ponder wtime 5\nponderhit\n", mateInOneSearch + mateInOneAnswer},
+      // "ponderhit" turns only a ponder search into a normal one: an infinite one keeps waiting.
+      {mateInOne + "go infinite\nponderhit\nisready\nstop\n",
+       mateInOneSearch + "readyok\n" + mateInOneAnswer},
+      {mateInOne + "go ponder infinite\nponderhit\nisready\nstop\n",
+       mateInOneSearch + "readyok\n" + mateInOneAnswer},
       {mateInOne + "go infinite\ngo\n",
        mateInOneSearch + mateInOneAnswer + mateInOneSearch + mateInOneAnswer},
       // "quit" and the end of input send a held answer first.
