@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 #include "Basics.h"
@@ -55,13 +56,26 @@ Parser<Unit> skipRest() {
   return parser;
 }
 
-// A whole word that is a decimal integer (with an optional "-"), wrapping around like `intP`.
+// A whole word that is a decimal integer (with an optional "-"). Values beyond 32 bits saturate
+// at the nearest bound, so that a huge depth is a large one and never wraps to a small one.
 Parser<std::int32_t> number() {
-  static const Parser<std::int32_t> parser = bind(nextWord(), [](std::string_view w) {
-    const ParseResults<std::int32_t> read = papply(intP(), w);
-    if (read.empty() || !read.front().second.empty()) return mzero<std::int32_t>();
-    return returnP(read.front().first);
-  });
+  static const Parser<std::int32_t> parser = [] {
+    static constexpr std::int64_t limit = std::int64_t{1} << 31;  // past every 32-bit value
+    const auto magnitude = bind(many1(digit()), [](const std::string& digits) {
+      std::int64_t value = 0;
+      for (const char d : digits) value = std::min(value * 10 + (d - '0'), limit);
+      return returnP(value);
+    });
+    const Parser<std::int64_t> signedValue = orElse(
+        then(charP('-'), bind(magnitude, [](std::int64_t m) { return returnP(-m); })), magnitude);
+    return bind(nextWord(), [signedValue](std::string_view w) {
+      const ParseResults<std::int64_t> read = papply(signedValue, w);
+      if (read.empty() || !read.front().second.empty()) return mzero<std::int32_t>();
+      return returnP(static_cast<std::int32_t>(
+          std::clamp<std::int64_t>(read.front().first, std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max())));
+    });
+  }();
   return parser;
 }
 

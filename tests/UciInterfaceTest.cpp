@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ namespace quenlor {
 namespace {
 
 using namespace test;
+
+constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
 
 TEST(UciInterface, CommandTable) {
   const Malformed noBase{"position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\""};
@@ -55,6 +59,12 @@ TEST(UciInterface, CommandTable) {
       {"go",                                    GoCommand{}},
       {"go depth 2",                            GoCommand{2, false, false}},
       {"go depth -1",                           GoCommand{-1, false, false}},
+      // Numbers beyond 32 bits saturate rather than wrap.
+      {"go depth 4294967297",                   GoCommand{int32Max, false, false}},
+      {"go depth -4294967297 infinite",         GoCommand{int32Min, true, false}},
+      {"go depth 2147483647",                   GoCommand{int32Max, false, false}},
+      {"go depth -2147483648",                  GoCommand{int32Min, false, false}},
+      {"go depth 00000000000000000000000000002", GoCommand{2, false, false}},
       {"go depth",                              GoCommand{}},
       {"go depth x3 infinite",                  GoCommand{std::nullopt, true, false}},
       {"go wtime 300000 btime -5 winc 0 binc 0 movestogo 40 depth 3",

@@ -135,6 +135,8 @@ TEST(UciSession, DepthAndNewGame) {
             "bestmove d7d5");
   EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 9\n").first),
             "bestmove e7e6");
+  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 4294967297\n").first),
+            "bestmove e7e6");
   EXPECT_EQ(converse("position startpos moves e2e4\nucinewgame\ngo\n"),
             converse("position startpos\ngo\n"));
 }
