@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Basics.h"
+#include "Parser.h"
 
 namespace quenlor {
 
@@ -54,7 +55,7 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
       placed.push_back({{row, column}, {c >= 'a' ? Colour::Black : Colour::White, *type}});
       ++column;
     } else {
-      return fail(error, std::string("unexpected character '") + c + "' in the placement");
+      return fail(error, "unexpected character " + quoteInput({&c, 1}) + " in the placement");
     }
     if (column > 9)
       return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
@@ -78,14 +79,14 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
       const Colour colour = c >= 'a' ? Colour::Black : Colour::White;
       const bool kingSide = upper == 'K' || upper == 'H';
       if (upper != 'K' && upper != 'Q' && upper != 'A' && upper != 'H') {
-        return fail(error, std::string("unexpected castling right '") + c + "'");
+        return fail(error, "unexpected castling right " + quoteInput({&c, 1}));
       }
       if (upper == 'A' || upper == 'H') {
         const std::int32_t homeRow = colour == Colour::White ? 8 : 1;
         const Location rook{homeRow, kingSide ? 8 : 1};
         if (getSquare(board, {homeRow, 5}) != Piece{colour, PieceType::King} ||
             getSquare(board, rook) != Piece{colour, PieceType::Rook}) {
-          return fail(error, std::string("castling right '") + c + "' needs the king on " +
+          return fail(error, "castling right " + quoteInput({&c, 1}) + " needs the king on " +
                                  niceShowLocation({homeRow, 5}) + " and a rook on " +
                                  niceShowLocation(rook));
         }
@@ -98,7 +99,7 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
   if (enPassant != "-") {
     if (enPassant.size() != 2 || enPassant[0] < 'a' || enPassant[0] > 'h' ||
         (enPassant[1] != '3' && enPassant[1] != '6')) {
-      return fail(error, "bad en-passant square '" + enPassant + "'");
+      return fail(error, "bad en-passant square " + quoteInput(enPassant));
     }
     const std::int32_t file = enPassant[0] - 'a' + 1;
     // e3 follows e2e4 (rows 7 to 5); d6 follows d7d5 (rows 2 to 4).

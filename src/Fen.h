@@ -1,6 +1,7 @@
 #pragma once
 // Fen: FEN text both ways, the one FEN reader and writer of the project, used by the UCI front end
-// ("position fen"), the developer tool, the tests and the benchmarks. Uses Types and Basics.
+// ("position fen"), the developer tool, the tests and the benchmarks. Uses Types, Basics and
+// Parser (for input quoted in its error messages).
 
 #include <optional>
 #include <string>

@@ -268,13 +268,6 @@ PositionSetUp setUpPosition(const PositionCommand& command) {
   }
 }
 
-std::string quoteInput(std::string_view text) {
-  constexpr std::size_t shown = 60;
-  if (text.size() <= shown) return showStringLiteral(text);
-  return showStringLiteral(text.substr(0, shown)) + "... (" + std::to_string(text.size()) +
-         " bytes)";
-}
-
 std::vector<std::string> uciIdentification() {
   return {"id name Quenlor", "id author the Quenlor developers", "uciok"};
 }

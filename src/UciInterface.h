@@ -116,9 +116,6 @@ inline constexpr const char* uciUsage =
 // The lines answering "uci", without newlines.
 [[nodiscard]] std::vector<std::string> uciIdentification();
 
-// A text from the input inside a reply: quoted, escaped, and cut short when long.
-[[nodiscard]] std::string quoteInput(std::string_view text);
-
 // "info string " and the text (texts from the input are quoted and escaped before they get here).
 [[nodiscard]] std::string infoString(std::string_view text);
 

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "Basics.h"
+#include "Parser.h"
 #include "Program.h"
 #include "UciInterface.h"
 

@@ -137,15 +137,31 @@ TEST(UciInterface, PositionSetUp) {
     ASSERT_TRUE(setUp.state) << what;
     expectSameState(*setUp.state, expected, what);
   }
-  // An unreadable FEN (file letters included that name no usual rook) sets no position; a
-  // kingless one plays no move.
-  for (const char* bad :
-       {"", "rnbqkbnr/pppppppp w", "8/8/8/8/8/8/8/8 x - - 0 1",
-        "r3k2r/8/8/8/8/8/8/1R2K2R w A - 0 1", "r3k1r1/8/8/8/8/8/8/R3K2R w h - 0 1",
-        "r3k2r/8/8/8/8/8/8/R4K1R w H - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w B - 0 1"}) {
-    const PositionSetUp setUp = setUpPosition({bad, "e2e4"});
-    EXPECT_TRUE(setUp.problem) << bad;
-    EXPECT_FALSE(setUp.state) << bad;
+  // An unreadable FEN (file letters included that name no usual rook) sets no position, and
+  // the input the reason shows is quoted and escaped like the FEN, and cut short when long.
+  const std::string kings = "4k3/8/8/8/8/8/8/4K3 w ";
+  // clang-format off
+  const std::vector<std::pair<std::string, std::string>> bad{
+      {"",                                   "a FEN needs at least a placement and a side to move"},
+      {"rnbqkbnr/pppppppp w",                "the placement does not describe 8 ranks of 8 squares"},
+      {"8/8/8/8/8/8/8/8 x - - 0 1",          "the side to move must be w or b"},
+      {"r3k2r/8/8/8/8/8/8/1R2K2R w A - 0 1", "castling right \"A\" needs the king on e1 and a rook on a1"},
+      {"r3k1r1/8/8/8/8/8/8/R3K2R w h - 0 1", "castling right \"h\" needs the king on e8 and a rook on h8"},
+      {"r3k2r/8/8/8/8/8/8/R4K1R w H - 0 1",  "castling right \"H\" needs the king on e1 and a rook on h1"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w B - 0 1",  "unexpected castling right \"B\""},
+      {kings + "\xff - 0 1",                 "unexpected castling right \"\\255\""},
+      {"4k3/8/8/8/8/8/8/4K2\x01 w - - 0 1",  "unexpected character \"\\SOH\" in the placement"},
+      {kings + "- e\"6 0 1",                 "bad en-passant square \"e\\\"6\""},
+      {kings + "- " + std::string(100, 'x') + " 0 1",
+                                             "bad en-passant square \"" + std::string(60, 'x') +
+                                             "\"... (100 bytes)"},
+  };
+  // clang-format on
+  for (const auto& [text, reason] : bad) {
+    const PositionSetUp setUp = setUpPosition({text, "e2e4"});
+    EXPECT_EQ(setUp.problem,
+              "cannot read the FEN " + quoteInput(text) + ": " + reason + "; no position");
+    EXPECT_FALSE(setUp.state) << text;
   }
   const PositionSetUp kingless = setUpPosition({"8/8/8/8/8/8/4P3/8 w - - 0 1", "e2e4"});
   EXPECT_EQ(kingless.problem,

@@ -18,6 +18,7 @@
 #include "Basics.h"
 #include "BenchSuite.h"
 #include "Fen.h"
+#include "Parser.h"
 #include "Perft.h"
 #include "Rules.h"
 
@@ -36,7 +37,7 @@ int usage() {
 std::optional<State> readFen(const std::string& fen) {
   std::string error;
   std::optional<State> state = stateFromFen(fen, &error);
-  if (!state) std::cerr << "quenlor-tool: bad FEN \"" << fen << "\": " << error << "\n";
+  if (!state) std::cerr << "quenlor-tool: bad FEN " << quoteInput(fen) << ": " << error << "\n";
   return state;
 }
 
