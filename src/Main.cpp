@@ -13,9 +13,9 @@ namespace quenlor {
 
 void loop(std::istream& in, std::ostream& out, State state) {
   while (true) {
-    const std::optional<std::string> line = readLine(in);
+    const std::optional<InputLine> line = readLine(in);
     if (!line) fatalError("end of input");
-    const WinboardCommand command = parseWhole(parseWinboardCommand(), *line);
+    const WinboardCommand command = parseWhole(parseWinboardCommand(), line->text);
     if (const auto* userMove = std::get_if<UserMove>(&command)) {
       requireMoveOnBoard(userMove->move);
       const State afterOpponent = makeMove(state, userMove->move);

@@ -22,10 +22,34 @@ std::optional<std::string> commandLineReply(const std::vector<std::string>& args
   return std::nullopt;
 }
 
-std::optional<std::string> readLine(std::istream& in) {
-  std::string line;
-  if (!std::getline(in, line)) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+std::optional<InputLine> readLine(std::istream& in, std::size_t limit) {
+  InputLine line;
+  if (limit == std::numeric_limits<std::size_t>::max()) {
+    // No limit: the library's scan for the newline is the fastest over long lines.
+    if (!std::getline(in, line.text)) return std::nullopt;
+  } else {
+    using Traits = std::istream::traits_type;
+    if (!in.good()) return std::nullopt;
+    std::streambuf& buffer = *in.rdbuf();
+    bool any = false;
+    while (true) {
+      const Traits::int_type c = buffer.sbumpc();
+      if (Traits::eq_int_type(c, Traits::eof())) {
+        in.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+        if (!any) return std::nullopt;
+        break;
+      }
+      any = true;
+      if (Traits::to_char_type(c) == '\n') break;
+      if (line.text.size() < limit) {
+        line.text.push_back(Traits::to_char_type(c));
+      } else if (!line.tooLong) {
+        line.tooLong = true;
+        line.text = std::string();  // gives the memory back while the rest is skipped
+      }
+    }
+  }
+  if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
   return line;
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <istream>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -24,9 +25,18 @@ using Program = std::function<int(std::istream&, std::ostream&, std::ostream&)>;
                                                           std::string_view name,
                                                           std::string_view usage);
 
-// The next line without its terminator (a carriage return before the newline is dropped); a
-// last line without a newline still counts. Nothing at end of input.
-[[nodiscard]] std::optional<std::string> readLine(std::istream& in);
+// A line of input: its text without the terminator (a carriage return before the newline is
+// dropped), or, for a line longer than the reader's limit, only that fact.
+struct InputLine {
+  std::string text;  // empty when too long
+  bool tooLong = false;
+};
+
+// The next line; a last line without a newline still counts. Nothing at end of input. A line of
+// more than `limit` bytes (its carriage return included) is read to its end without being
+// kept, so that no input line can take more memory than the limit.
+[[nodiscard]] std::optional<InputLine> readLine(
+    std::istream& in, std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 // Writes one whole line at once and flushes it, so the interface never sees part of it; a
 // reader that went away is a fatal error.

@@ -82,8 +82,13 @@ void UciSession::finish(std::ostream& out) {
 int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
   return reportingFatalErrors(err, [&] {
     UciSession session;
-    while (const std::optional<std::string> line = readLine(in)) {
-      if (!session.handleLine(*line, out)) return 0;
+    while (const std::optional<InputLine> line = readLine(in, uciLineLimit)) {
+      if (line->tooLong) {
+        writeLine(
+            out, infoString("line longer than " + std::to_string(uciLineLimit) + " bytes ignored"));
+      } else if (!session.handleLine(line->text, out)) {
+        return 0;
+      }
     }
     session.finish(out);
     return 0;

@@ -4,6 +4,7 @@
 // stops on bad input. Uses UciInterface, Program and Basics; standard C++ only, so it builds for
 // browsers (the native program's `main` goes through the process entry in Program).
 
+#include <cstddef>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -31,6 +32,10 @@ class UciSession {
   std::vector<std::string> held_;  // the closing lines of a search waiting for "stop"
   bool pondering_ = false;  // held by "go ponder" alone, so that "ponderhit" releases them too
 };
+
+// The longest input line the program reads (1 MiB, room for games of a hundred thousand moves);
+// a longer one is answered with an "info string" and never held in memory.
+inline constexpr std::size_t uciLineLimit = std::size_t{1} << 20U;
 
 // The whole program over streams; returns the exit status (0 after quit or end of input).
 int runUci(std::istream& in, std::ostream& out, std::ostream& err);

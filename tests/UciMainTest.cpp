@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Parser.h"
 #include "TestSupport.h"
 #include "UciMain.h"
 
@@ -194,24 +195,33 @@ TEST(UciSession, ReferenceGames) {
 // without its newline. The program answers what follows and ends with status 0.
 TEST(UciSession, HostileInput) {
   const std::size_t mb8 = 8U << 20U;
-  // A long list of legal moves (200000 plies) is played in one pass, and an illegal one ends it:
-  // the answers are those of the position reached.
+  // A long list of legal moves (200000 plies, within the line limit) is played in one pass, and
+  // an illegal one ends it: the answers are those of the position reached.
   for (const auto& [unit, reached] : std::vector<std::pair<std::string, std::string>>{
            {"g1f3 g8f6 f3g1 f6g8 ", ""}, {"e2e4 e7e5 ", " moves e2e4 e7e5"}}) {
     std::string line = "position startpos moves ";
-    while (line.size() < (1U << 20U)) line += unit;
+    while (line.size() + unit.size() <= uciLineLimit) line += unit;
     const auto [out, status] = converse(line + "\ngo depth 2\n");
     EXPECT_EQ(lastLine(out),
               lastLine(converse("position startpos" + reached + "\ngo depth 2\n").first));
     EXPECT_EQ(status, 0);
   }
+  // The program refuses lines over the limit unread; a session handed one whole, as the
+  // browser's worker is, reads it like any other line.
+  const std::string refused = "info string line longer than 1048576 bytes ignored\n";
   for (const std::string& line :
        {std::string(64U << 20U, 'x'), std::string(mb8, ' '), "go " + std::string(mb8, '9'),
-        std::string(mb8, '\0') + "\xff", "setoption name " + std::string(mb8, 'a')}) {
-    const auto [out, status] = converse(line + "\nisready\n");
-    EXPECT_TRUE(out.ends_with("readyok\n")) << brief(out);
-    EXPECT_EQ(status, 0);
+        std::string(mb8, '\0') + "\xff", "setoption name " + std::string(mb8, 'a'),
+        std::string(uciLineLimit + 1, 'x'), std::string(uciLineLimit, 'x') + "\r"}) {
+    EXPECT_EQ(converse(line + "\nisready\n"), std::pair(refused + "readyok\n", 0)) << brief(line);
+    UciSession session;
+    std::ostringstream out;
+    EXPECT_TRUE(session.handleLine(line, out) && session.handleLine("isready", out));
+    EXPECT_TRUE(out.str().ends_with("readyok\n")) << brief(out.str());
   }
+  const std::string longest(uciLineLimit, 'x');
+  EXPECT_EQ(converse(longest + "\n").first,
+            "info string unknown command " + quoteInput(longest) + " ignored\n");
 }
 
 // The built program: end of input ends it with status 0, and it answers --help and --version.
