@@ -47,6 +47,7 @@ int runEngine(std::istream& in, std::ostream& out, std::ostream& err) {
 
 #ifndef QUENLOR_NO_MAIN
 int main(int argc, char** argv) {
-  return quenlor::programMain(argc, argv, "quenlor", quenlor::winboardUsage, quenlor::runEngine);
+  return quenlor::programMain(argc, argv, "quenlor", quenlor::winboardUsage, quenlor::runEngine,
+                              quenlor::Interrupts::Ignored);
 }
 #endif

@@ -73,15 +73,13 @@ int reportingFatalErrors(std::ostream& err, const std::function<int()>& body) {
 
 #ifndef QUENLOR_NO_MAIN
 int programMain(int argc, char** argv, std::string_view name, std::string_view usage,
-                const Program& program) {
+                const Program& program, Interrupts interrupts) {
   if (const auto text = commandLineReply({argv + std::min(argc, 1), argv + argc}, name, usage)) {
     std::fputs(text->c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  // Interfaces interrupt engines with SIGINT (xboard does before moves); an engine that answers
-  // at once never thinks while it waits, so the signal means nothing to it. A closed pipe must
-  // show up as a failed write (exit status 1), not kill the process.
-  std::signal(SIGINT, SIG_IGN);
+  // A closed pipe must show up as a failed write (exit status 1), not kill the process.
+  std::signal(SIGINT, interrupts == Interrupts::Ignored ? SIG_IGN : SIG_DFL);
   std::signal(SIGPIPE, SIG_IGN);
   // Every line must reach the interface at once. Standard input keeps its buffer: the engine is
   // its only reader, so buffering it changes nothing but the speed of reading long lines.

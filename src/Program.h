@@ -47,10 +47,16 @@ void writeLine(std::ostream& out, const std::string& text);
 // "out of memory").
 int reportingFatalErrors(std::ostream& err, const std::function<int()>& body);
 
+// What SIGINT does to a program: xboard sends it to interrupt an engine's thinking, which
+// means nothing to an engine that answers at once, so there it is ignored; for a UCI engine it
+// keeps its usual meaning and ends the process.
+enum class Interrupts { Ignored, End };
+
 // The process entry of both programs: prints `commandLineReply`'s text for --help or --version;
 // otherwise sets the standard streams up for an interface (every line written at once, SIGINT
-// ignored, a closed pipe a failed write) and returns `program`'s exit status on them.
+// as `interrupts` says, a closed pipe a failed write) and returns `program`'s exit status on
+// them.
 int programMain(int argc, char** argv, std::string_view name, std::string_view usage,
-                const Program& program);
+                const Program& program, Interrupts interrupts);
 
 }  // namespace quenlor

@@ -99,6 +99,7 @@ int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
 
 #ifndef QUENLOR_NO_MAIN
 int main(int argc, char** argv) {
-  return quenlor::programMain(argc, argv, "quenlor-uci", quenlor::uciUsage, quenlor::runUci);
+  return quenlor::programMain(argc, argv, "quenlor-uci", quenlor::uciUsage, quenlor::runUci,
+                              quenlor::Interrupts::End);
 }
 #endif

@@ -18,6 +18,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -261,7 +262,7 @@ class EngineProcess {
  public:
   enum class Output { Pipe, ClosedPipe, DevFull };
 
-  explicit EngineProcess(Output output = Output::Pipe) {
+  explicit EngineProcess(Output output = Output::Pipe, const char* path = QUENLOR_BINARY) {
     // A child that exits early must not kill the test with SIGPIPE while input is written.
     std::signal(SIGPIPE, SIG_IGN);
     int in[2];
@@ -272,7 +273,6 @@ class EngineProcess {
       return;
     }
     const int full = output == Output::DevFull ? open("/dev/full", O_WRONLY | O_CLOEXEC) : -1;
-    const char* path = QUENLOR_BINARY;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(in[0], 0);
@@ -442,12 +442,22 @@ TEST(MainBinary, RepliesArriveWhileTheInputStaysOpenAndSigintIsIgnored) {
   EXPECT_EQ(r.status, 0);
 }
 
-TEST(MainBinary, SigtermStopsTheEngine) {
-  EngineProcess engine;
-  ASSERT_TRUE(engine.send("protover 2\n"));
-  ASSERT_EQ(engine.readLine(), withoutNewline(features));
-  engine.signal(SIGTERM);
-  EXPECT_EQ(engine.finish().status, 128 + SIGTERM);
+// SIGTERM ends both programs; SIGINT ends the UCI one, the ordinary way to stop a UCI engine.
+TEST(MainBinary, SigtermStopsTheEngineAndSigintTheUciOne) {
+  // clang-format off
+  const std::vector<std::tuple<const char*, std::string, std::string, int>> cases{
+      {QUENLOR_BINARY,     "protover 2\n", withoutNewline(features), SIGTERM},
+      {QUENLOR_UCI_BINARY, "isready\n",    "readyok",                SIGTERM},
+      {QUENLOR_UCI_BINARY, "isready\n",    "readyok",                SIGINT},
+  };
+  // clang-format on
+  for (const auto& [path, input, reply, sig] : cases) {
+    EngineProcess engine(EngineProcess::Output::Pipe, path);
+    ASSERT_TRUE(engine.send(input));
+    ASSERT_EQ(engine.readLine(), reply);
+    engine.signal(sig);
+    EXPECT_EQ(engine.finish().status, 128 + sig) << path << " " << sig;
+  }
 }
 
 TEST(MainBinary, WritingToAClosedStandardOutputExitsOne) {
