@@ -187,7 +187,7 @@ Parser<UciCommand> parseUciCommand() {
         {simple("uci", UciHello{}), simple("isready", IsReady{}),
          simple("ucinewgame", UciNewGame{}), setOption(), position(), go(),
          simple("stop", UciStop{}), simple("ponderhit", PonderHit{}), simple("quit", UciQuit{}),
-         simple("debug", Ignored{}), simple("register", Ignored{})});
+         simple("debug", Unsupported{"debug"}), simple("register", Unsupported{"register"})});
     return then(blanks(), bind(skippedWords(), [command](std::optional<std::string> first) {
                   const UciCommand none = first ? UciCommand(UciUnknown{*first}) : Ignored{};
                   return orElse(command, returnP(none));

@@ -59,9 +59,14 @@ struct PonderHit {
 struct UciQuit {
   bool operator==(const UciQuit&) const = default;
 };
-// A line without a command: blank, or only a "debug"/"register" line, answered with nothing.
+// A blank line, answered with nothing.
 struct Ignored {
   bool operator==(const Ignored&) const = default;
+};
+// A command of the protocol the engine does without ("debug", "register"), with its word.
+struct Unsupported {
+  std::string word;
+  bool operator==(const Unsupported&) const = default;
 };
 // A known command whose arguments cannot be read ("position" without a base), with the reason.
 struct Malformed {
@@ -76,7 +81,7 @@ struct UciUnknown {
 
 using UciCommand =
     std::variant<UciHello, IsReady, UciNewGame, SetOption, PositionCommand, GoCommand, UciStop,
-                 PonderHit, UciQuit, Ignored, Malformed, UciUnknown>;
+                 PonderHit, UciQuit, Ignored, Unsupported, Malformed, UciUnknown>;
 
 // One result for every line, consuming all of it. Words are separated by white space; words
 // before the first command keyword are skipped, and so are words a command does not know.

@@ -65,6 +65,8 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
           goOn = false;
         } else if constexpr (std::is_same_v<C, Malformed>) {
           writeLine(out, infoString(c.reason));
+        } else if constexpr (std::is_same_v<C, Unsupported>) {
+          writeLine(out, infoString("unsupported command " + quoteInput(c.word) + " ignored"));
         } else if constexpr (std::is_same_v<C, UciUnknown>) {
           writeLine(out, infoString("unknown command " + quoteInput(c.word) + " ignored"));
         }

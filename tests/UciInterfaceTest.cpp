@@ -37,7 +37,8 @@ TEST(UciInterface, CommandTable) {
       {"stop",                                  UciStop{}},
       {"ponderhit",                             PonderHit{}},
       // Words before the first command word are skipped; a line of none is unknown.
-      {"joho debug on",                         Ignored{}},
+      {"joho debug on",                         Unsupported{"debug"}},
+      {"register later",                        Unsupported{"register"}},
       {"xyzzy isready",                         IsReady{}},
       {"xyzzy plugh",                           UciUnknown{"xyzzy"}},
       {"Uci",                                   UciUnknown{"Uci"}},

@@ -107,6 +107,7 @@ TEST(UciSession, Transcripts) {
       {"setoption name Hash value 16\nfoo bar\n\n \t\ndebug on\nposition\n\x01\xff x\n",
        "info string no option \"Hash\": Quenlor has no options\n"
        "info string unknown command \"foo\" ignored\n"
+       "info string unsupported command \"debug\" ignored\n"
        "info string position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\"\n"
        "info string unknown command \"\\SOH\\255\" ignored\n"},
       {"uci\r\n" + mateInOne.substr(0, mateInOne.size() - 1) + "\r\ngo\r\nquit\r\n",
