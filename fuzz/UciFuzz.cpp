@@ -154,6 +154,10 @@ class Session {
           shadow_ = newGame();
           noPosition_ = false;
           gamePosition_ = true;
+        } else if (line == "position fen") {
+          // An empty FEN cannot be read: no position is left.
+          shadow_.reset();
+          noPosition_ = true;
         }
         return line;
       }
