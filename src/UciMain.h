@@ -1,8 +1,8 @@
 #pragma once
 // UciMain: the entry point and command loop of the UCI program. A session owns the game position
 // and any answer held back by "go infinite"/"go ponder"; it answers one line at a time and never
-// stops on bad input. Uses UciInterface, Program and Basics; standard C++ only, so it builds for
-// browsers (the native program's `main` goes through the process entry in Program).
+// stops on bad input. Uses UciInterface, Parser, Program and Basics; standard C++ only, so it
+// builds for browsers (the native program's `main` goes through the process entry in Program).
 
 #include <cstddef>
 #include <istream>
