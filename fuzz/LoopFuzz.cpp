@@ -27,6 +27,7 @@
 #include "Main.h"
 #include "Parser.h"
 #include "Rules.h"
+#include "WinboardInterface.h"
 
 namespace {
 

@@ -86,6 +86,8 @@ class Session {
   std::size_t bestmoves_ = 0;
   std::size_t fullSearches_ = 0;
   bool held_ = false;         // a bestmove waits for "stop"
+  bool pondering_ = false;    // ... held by "go ponder" alone, so "ponderhit" releases it too
+  bool noPosition_ = false;   // the last FEN could not be read: every search answers "(none)"
   bool gamePosition_ = true;  // the position comes from a game line, cheap to search in full
 
   void checkReplies(const std::string& text, const std::string& output) {
@@ -102,14 +104,16 @@ class Session {
         lastBestmove = line.substr(9);
       }
     }
-    // Every "go" gets one bestmove: at once, or at the next "stop", "ponderhit" or "go".
+    // Every "go" gets one bestmove: at once, or at the next "stop", "ponderhit", "go" or "quit".
     const UciCommand command = readUciCommand(text);
     const auto* go = std::get_if<GoCommand>(&command);
     if (go != nullptr) {
       ++expectedBestmoves_;
       held_ = go->infinite || go->ponder;
+      pondering_ = go->ponder && !go->infinite;
     }
-    if (std::holds_alternative<UciStop>(command) || std::holds_alternative<PonderHit>(command)) {
+    if (std::holds_alternative<UciStop>(command) || std::holds_alternative<UciQuit>(command) ||
+        (std::holds_alternative<PonderHit>(command) && pondering_)) {
       held_ = false;
     }
     check(bestmoves_ + (held_ ? 1 : 0) == expectedBestmoves_,
@@ -117,6 +121,9 @@ class Session {
               " go commands");
     if (text == "isready") check(output == "readyok\n", "isready answered with " + output);
     if (go != nullptr && !held_ && shadow_) checkMove(*shadow_, go->depth, lastBestmove);
+    if (go != nullptr && !held_ && noPosition_) {
+      check(lastBestmove == "(none)", "a move without a position: " + lastBestmove);
+    }
   }
 
   // The move must be the first of the search's root list at the depth asked for.
@@ -145,7 +152,12 @@ class Session {
         const std::string line = pick(input_, otherLines);
         if (line == "ucinewgame") {
           shadow_ = newGame();
+          noPosition_ = false;
           gamePosition_ = true;
+        } else if (line == "position fen") {
+          // An empty FEN cannot be read: no position is left.
+          shadow_.reset();
+          noPosition_ = true;
         }
         return line;
       }
@@ -154,13 +166,16 @@ class Session {
         std::string line = input_.ConsumeRandomLengthString(60);
         std::erase(line, '\n');
         if (line.find("position") != std::string::npos ||
-            line.find("ucinewgame") != std::string::npos)
+            line.find("ucinewgame") != std::string::npos) {
           shadow_.reset();
+          noPosition_ = false;
+        }
         return line;
       }
       default: {
         const std::size_t length = input_.ConsumeIntegralInRange<std::size_t>(0, 1U << 16U);
         shadow_.reset();
+        noPosition_ = false;
         return pick(input_,
                     std::array<const char*, 3>{"", "position startpos moves ", "go depth 1 "}) +
                std::string(length, static_cast<char>(input_.ConsumeIntegral<std::uint8_t>()));
@@ -171,6 +186,7 @@ class Session {
   // "position startpos moves ..." with legal moves, sometimes closed by a bad one.
   std::string gameLine() {
     gamePosition_ = true;
+    noPosition_ = false;
     std::string line = "position startpos moves";
     State state = newGame();
     const std::size_t plies = input_.ConsumeIntegralInRange<std::size_t>(0, 40);
@@ -215,11 +231,16 @@ class Session {
     std::erase(fen, '\n');
     std::string line = "position fen " + fen;
     gamePosition_ = false;
-    // A FEN the reader takes is followed; the rest keep the previous position.
+    // A FEN the reader takes is followed; after the rest there is no position.
     if (fen.find("moves") != std::string::npos) {
       shadow_.reset();
+      noPosition_ = false;
     } else if (const std::optional<State> state = stateFromFen(fen)) {
       shadow_ = *state;
+      noPosition_ = false;
+    } else {
+      shadow_.reset();
+      noPosition_ = true;
     }
     if (input_.ConsumeIntegralInRange(0, 3) == 0 && shadow_) {
       // One move, legal or not: the position after it is no longer followed.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Basics.h"
+#include "Parser.h"
 
 namespace quenlor {
 
@@ -54,7 +55,7 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
       placed.push_back({{row, column}, {c >= 'a' ? Colour::Black : Colour::White, *type}});
       ++column;
     } else {
-      return fail(error, std::string("unexpected character '") + c + "' in the placement");
+      return fail(error, "unexpected character " + quoteInput({&c, 1}) + " in the placement");
     }
     if (column > 9)
       return fail(error, "rank " + std::to_string(9 - row) + " has more than 8 squares");
@@ -65,19 +66,32 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
   if (side != "w" && side != "b") return fail(error, "the side to move must be w or b");
   const Colour turn = side == "w" ? Colour::White : Colour::Black;
 
+  const Board board = initBoard(placed);
   CastleStatus castle;
   for (BoardSide s : {BoardSide::KingSide, BoardSide::QueenSide}) {
     for (Colour colour : {Colour::White, Colour::Black}) castle = castle.with(s, colour, false);
   }
   if (rights != "-") {
     for (const char c : rights) {
-      switch (c) {
-        case 'K': castle = castle.with(BoardSide::KingSide, Colour::White, true); break;
-        case 'Q': castle = castle.with(BoardSide::QueenSide, Colour::White, true); break;
-        case 'k': castle = castle.with(BoardSide::KingSide, Colour::Black, true); break;
-        case 'q': castle = castle.with(BoardSide::QueenSide, Colour::Black, true); break;
-        default: return fail(error, std::string("unexpected castling right '") + c + "'");
+      // K, Q, k, q, or the file of the rook (Shredder-FEN, X-FEN): A, H, a, h name the usual
+      // rooks, so they need the king on its e-file square and that rook in its corner.
+      const char upper = c >= 'a' ? static_cast<char>(c - 32) : c;
+      const Colour colour = c >= 'a' ? Colour::Black : Colour::White;
+      const bool kingSide = upper == 'K' || upper == 'H';
+      if (upper != 'K' && upper != 'Q' && upper != 'A' && upper != 'H') {
+        return fail(error, "unexpected castling right " + quoteInput({&c, 1}));
       }
+      if (upper == 'A' || upper == 'H') {
+        const std::int32_t homeRow = colour == Colour::White ? 8 : 1;
+        const Location rook{homeRow, kingSide ? 8 : 1};
+        if (getSquare(board, {homeRow, 5}) != Piece{colour, PieceType::King} ||
+            getSquare(board, rook) != Piece{colour, PieceType::Rook}) {
+          return fail(error, "castling right " + quoteInput({&c, 1}) + " needs the king on " +
+                                 niceShowLocation({homeRow, 5}) + " and a rook on " +
+                                 niceShowLocation(rook));
+        }
+      }
+      castle = castle.with(kingSide ? BoardSide::KingSide : BoardSide::QueenSide, colour, true);
     }
   }
 
@@ -85,14 +99,58 @@ std::optional<State> stateFromFen(std::string_view fen, std::string* error) {
   if (enPassant != "-") {
     if (enPassant.size() != 2 || enPassant[0] < 'a' || enPassant[0] > 'h' ||
         (enPassant[1] != '3' && enPassant[1] != '6')) {
-      return fail(error, "bad en-passant square '" + enPassant + "'");
+      return fail(error, "bad en-passant square " + quoteInput(enPassant));
     }
     const std::int32_t file = enPassant[0] - 'a' + 1;
     // e3 follows e2e4 (rows 7 to 5); d6 follows d7d5 (rows 2 to 4).
     history = enPassant[1] == '3' ? history.with(MovePiece({7, file}, {5, file}))
                                   : history.with(MovePiece({2, file}, {4, file}));
   }
-  return State{turn, 1, history, initBoard(placed), castle};
+  return State{turn, 1, history, board, castle};
+}
+
+std::string fenPlacement(const Board& board) {
+  std::string out;
+  for (std::int32_t row = 1; row <= 8; ++row) {
+    int empty = 0;
+    for (std::int32_t column = 1; column <= 8; ++column) {
+      const std::optional<Piece> piece = getSquare(board, {row, column});
+      if (!piece) {
+        ++empty;
+        continue;
+      }
+      if (empty > 0) out += static_cast<char>('0' + empty);
+      empty = 0;
+      out += niceShowPiece(*piece);
+    }
+    if (empty > 0) out += static_cast<char>('0' + empty);
+    if (row < 8) out += '/';
+  }
+  return out;
+}
+
+std::string fenCastling(CastleStatus status) {
+  std::string out;
+  if (status.holds(BoardSide::KingSide, Colour::White)) out += 'K';
+  if (status.holds(BoardSide::QueenSide, Colour::White)) out += 'Q';
+  if (status.holds(BoardSide::KingSide, Colour::Black)) out += 'k';
+  if (status.holds(BoardSide::QueenSide, Colour::Black)) out += 'q';
+  return out.empty() ? "-" : out;
+}
+
+std::string fenFromState(const State& state) {
+  std::string enPassant = "-";
+  if (const std::optional<Move> last = lastMove(state)) {
+    const std::optional<Piece> mover = getSquare(state.getBoard, last->to);
+    if (last->kind == MoveKind::MovePiece && mover && mover->type == PieceType::Pawn &&
+        last->from.column == last->to.column &&
+        (last->from.row - last->to.row == 2 || last->to.row - last->from.row == 2)) {
+      enPassant = niceShowLocation({(last->from.row + last->to.row) / 2, last->to.column});
+    }
+  }
+  return fenPlacement(state.getBoard) + (state.turn == Colour::White ? " w " : " b ") +
+         fenCastling(state.castleStatus) + " " + enPassant + " 0 " +
+         std::to_string((state.moveNum + 1) / 2);
 }
 
 }  // namespace quenlor

@@ -1,6 +1,7 @@
 #pragma once
-// Fen: position set-up from FEN text, the one FEN reader of the project, used by the UCI front end
-// ("position fen"), the developer tool, the tests and the benchmarks. Uses Types and Basics.
+// Fen: FEN text both ways, the one FEN reader and writer of the project, used by the UCI front end
+// ("position fen"), the developer tool, the tests and the benchmarks. Uses Types, Basics and
+// Parser (for input quoted in its error messages).
 
 #include <optional>
 #include <string>
@@ -16,5 +17,16 @@ namespace quenlor {
 // halfmove clock and move number are ignored. Nothing when the FEN is malformed, with the
 // reason in `error`.
 [[nodiscard]] std::optional<State> stateFromFen(std::string_view fen, std::string* error = nullptr);
+
+// The FEN of a state: the placement, the side to move, the castling rights held, the en-passant
+// square whenever the last move was a pawn's double step, a halfmove clock of 0 (the state keeps
+// none) and the full-move number of `moveNum`.
+[[nodiscard]] std::string fenFromState(const State& state);
+
+// The board as the placement field of a FEN ("rnbqkbnr/pppppppp/8/...").
+[[nodiscard]] std::string fenPlacement(const Board& board);
+
+// The castling rights held, as the castling field of a FEN ("KQkq", "-").
+[[nodiscard]] std::string fenCastling(CastleStatus status);
 
 }  // namespace quenlor

@@ -107,4 +107,55 @@ Parser<std::int32_t> integer() {
   return token(intP());
 }
 
+namespace {
+
+// The length of the word at the start of `input` (0 when it starts with whitespace or is empty).
+std::size_t wordLength(std::string_view input) {
+  std::size_t n = 0;
+  while (n < input.size() && !isSpace(input[n])) ++n;
+  return n;
+}
+
+// The length of the whitespace at the start of `input`.
+std::size_t spaceLength(std::string_view input) {
+  std::size_t n = 0;
+  while (n < input.size() && isSpace(input[n])) ++n;
+  return n;
+}
+
+}  // namespace
+
+Parser<std::string_view> word() {
+  return Parser<std::string_view>([](std::string_view input) {
+    const std::size_t n = wordLength(input);
+    if (n == 0) return ParseResults<std::string_view>{};
+    return ParseResults<std::string_view>{{input.substr(0, n), input.substr(n)}};
+  });
+}
+
+Parser<Unit> keyword(std::string k) {
+  return Parser<Unit>([k = std::move(k)](std::string_view input) {
+    if (k.empty() || !input.starts_with(k) ||
+        (input.size() > k.size() && !isSpace(input[k.size()]))) {
+      return ParseResults<Unit>{};
+    }
+    return ParseResults<Unit>{{Unit{}, input.substr(k.size())}};
+  });
+}
+
+Parser<std::string_view> textUntil(std::string stop) {
+  return Parser<std::string_view>([stop = std::move(stop)](std::string_view input) {
+    const std::size_t start = spaceLength(input);
+    std::size_t end = start;   // just after the last word taken
+    std::size_t next = start;  // where the next word starts
+    while (next < input.size()) {
+      const std::size_t length = wordLength(input.substr(next));
+      if (input.substr(next, length) == stop) break;
+      end = next + length;
+      next = end + spaceLength(input.substr(end));
+    }
+    return ParseResults<std::string_view>{{input.substr(start, end - start), input.substr(next)}};
+  });
+}
+
 }  // namespace quenlor

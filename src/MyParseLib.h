@@ -110,6 +110,21 @@ template <typename T>
   });
 }
 
+// Deterministic choice among many: the first result of the first alternative that succeeds;
+// the ones after it do not run. Fails when all do (and when there are none).
+template <typename T>
+[[nodiscard]] Parser<T> choice(std::vector<Parser<T>> alternatives) {
+  return Parser<T>([alternatives = std::move(alternatives)](std::string_view input) {
+    for (const Parser<T>& p : alternatives) {
+      ParseResults<T> out = p(input);
+      if (out.empty()) continue;
+      out.erase(out.begin() + 1, out.end());
+      return out;
+    }
+    return ParseResults<T>{};
+  });
+}
+
 //=== Characters and text ===//
 
 [[nodiscard]] Parser<char> item();
@@ -169,6 +184,23 @@ template <typename T>
 [[nodiscard]] Parser<std::string> many(Parser<char> p);
 [[nodiscard]] Parser<std::string> many1(Parser<char> p);
 
+// p applied as often as it succeeds and consumes, taking its first result each time, its values
+// folded into `init` by `f` as they come (acc = f(acc, value)), so that nothing is kept per
+// repetition; exactly one result.
+template <typename T, typename A, typename F>
+[[nodiscard]] Parser<A> foldMany(Parser<T> p, A init, F f) {
+  return Parser<A>([p, init, f](std::string_view input) {
+    A acc = init;
+    while (true) {
+      ParseResults<T> results = p(input);
+      if (results.empty() || results.front().second.size() == input.size()) break;
+      acc = f(std::move(acc), std::move(results.front().first));
+      input = results.front().second;
+    }
+    return ParseResults<A>{{std::move(acc), input}};
+  });
+}
+
 // A left-associative chain: p, then repeatedly op and p, the value becoming f(value, y). The
 // longest chain is taken; an op whose following p fails is left unconsumed.
 template <typename T>
@@ -218,5 +250,21 @@ template <typename T>
 
 [[nodiscard]] Parser<std::string> symbol(std::string s);
 [[nodiscard]] Parser<std::int32_t> integer();
+
+//=== Words ===//
+
+// For line-based command languages, where a word is a run of characters that are not
+// whitespace (`isSpace`). Their values are views into the input; none consumes the whitespace
+// after it. They scan directly, as they may run over lines of millions of words.
+
+// One word.
+[[nodiscard]] Parser<std::string_view> word();
+// Exactly the word `k`: its characters, followed by whitespace or the end of the input.
+[[nodiscard]] Parser<Unit> keyword(std::string k);
+// The words before the first word that is exactly `stop` (`stop` itself excluded), or before the
+// end of the input: one text from the first word to the end of the last, inner whitespace kept.
+// Whitespace before the first word is consumed; the rest starts at `stop`, or is empty. Never
+// fails; with no word before `stop`, the text is empty.
+[[nodiscard]] Parser<std::string_view> textUntil(std::string stop);
 
 }  // namespace quenlor

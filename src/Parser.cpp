@@ -97,6 +97,13 @@ std::string showStringLiteral(std::string_view text) {
   return out + "\"";
 }
 
+std::string quoteInput(std::string_view text) {
+  constexpr std::size_t shown = 60;
+  if (text.size() <= shown) return showStringLiteral(text);
+  return showStringLiteral(text.substr(0, shown)) + "... (" + std::to_string(text.size()) +
+         " bytes)";
+}
+
 bool moveOnBoard(Move move) noexcept {
   return inBoard(move.from) && inBoard(move.to);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Parser: the coordinate move notation ("e2e4", "e7e8q"), running a parser over a whole text with
-// its two fatal outcomes, the string literals of error messages, and replaying a game from move
-// words. Uses MyParseLib, Types and Basics.
+// its two fatal outcomes, the string literals of error messages and of input quoted in replies,
+// and replaying a game from move words. Uses MyParseLib, Types and Basics.
 
 #include <cstdint>
 #include <string>
@@ -24,6 +24,10 @@ namespace quenlor {
 
 // A text as a double-quoted literal with every byte spelled unambiguously.
 [[nodiscard]] std::string showStringLiteral(std::string_view text);
+
+// A text from the input inside a message: a literal as above, cut short when long, so that
+// no input can make a message long or unreadable.
+[[nodiscard]] std::string quoteInput(std::string_view text);
 
 // The display forms used inside "Parse error: " messages.
 [[nodiscard]] inline std::string display(const Move& move) {

@@ -11,19 +11,6 @@ void fatalError(const std::string& message) {
   throw FatalError(message);
 }
 
-int reportingFatalErrors(std::ostream& err, const std::function<int()>& body) {
-  std::string message;
-  try {
-    return body();
-  } catch (const FatalError& e) {
-    message = e.what();
-  } catch (const std::bad_alloc&) {
-    message = "out of memory";
-  }
-  err << "quenlor: " + message + "\n" << std::flush;
-  return 1;
-}
-
 //=== Constant lists and letters ===//
 
 std::vector<std::int32_t> inc(std::int32_t n) {

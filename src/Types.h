@@ -25,13 +25,8 @@ struct FatalError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Stops the program with `message` (reported by `reportingFatalErrors`).
+// Stops the program with `message` (reported by the programs' one fatal report, in Program).
 [[noreturn]] void fatalError(const std::string& message);
-
-// Runs a whole program, `body`, and returns its exit status; a fatal error is reported the one
-// way, "quenlor: " and the message on `err`, with status 1 (a line too long to hold counts as
-// "out of memory").
-int reportingFatalErrors(std::ostream& err, const std::function<int()>& body);
 
 //=== Vocabulary ===//
 

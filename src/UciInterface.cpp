@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 #include "Basics.h"
 #include "Fen.h"
 #include "Parser.h"
+#include "Program.h"
 #include "Rules.h"
 
 namespace quenlor {
@@ -17,11 +19,7 @@ namespace {
 //=== Words ===//
 
 // Commands are words separated by white space. Lines may be very long, so nothing here keeps
-// one value per word: repetitions fold as they go, and long texts are taken as one span.
-
-bool isWordChar(char c) {
-  return !isSpace(c);
-}
+// one value per word: repetitions fold as they go, and long texts are taken as one view.
 
 // Any run of white space, possibly empty.
 Parser<Unit> blanks() {
@@ -29,93 +27,55 @@ Parser<Unit> blanks() {
   return parser;
 }
 
-// The length of the word that starts `input`, and where the text after its white space starts.
-std::pair<std::size_t, std::size_t> wordSpan(std::string_view input) {
-  std::size_t end = 0;
-  while (end < input.size() && isWordChar(input[end])) ++end;
-  std::size_t next = end;
-  while (next < input.size() && isSpace(input[next])) ++next;
-  return {end, next};
+// p and the white space after it.
+template <typename T>
+Parser<T> spaced(Parser<T> p) {
+  return bind(p, [](T value) { return then(blanks(), returnP(std::move(value))); });
 }
 
-// A word and the white space after it, as a view into the input. The word parsers scan
-// directly rather than through repetitions: they run once per word of lines that may hold
-// millions.
-Parser<std::string_view> word() {
-  static const Parser<std::string_view> parser([](std::string_view input) {
-    const auto [end, next] = wordSpan(input);
-    if (end == 0) return ParseResults<std::string_view>{};
-    return ParseResults<std::string_view>{{input.substr(0, end), input.substr(next)}};
-  });
+// A word and the white space after it.
+Parser<std::string_view> nextWord() {
+  static const Parser<std::string_view> parser = spaced(word());
   return parser;
 }
 
-// Exactly the word `k`.
-Parser<Unit> keyword(std::string k) {
-  return Parser<Unit>([k = std::move(k)](std::string_view input) {
-    if (!input.starts_with(k) || (input.size() > k.size() && isWordChar(input[k.size()]))) {
-      return ParseResults<Unit>{};
-    }
-    return ParseResults<Unit>{{Unit{}, input.substr(wordSpan(input).second)}};
-  });
+// Exactly the word `k`, and the white space after it.
+Parser<Unit> spacedKeyword(std::string k) {
+  return spaced(keyword(std::move(k)));
 }
 
-// p applied as long as it succeeds and consumes, its values folded into `init` by `f`.
-template <typename T, typename A, typename F>
-Parser<A> foldMany(Parser<T> p, A init, F f) {
-  return Parser<A>([p, init, f](std::string_view input) {
-    A acc = init;
-    while (true) {
-      ParseResults<T> results = p(input);
-      if (results.empty() || results.front().second.size() == input.size()) break;
-      acc = f(std::move(acc), std::move(results.front().first));
-      input = results.front().second;
-    }
-    return ParseResults<A>{{std::move(acc), input}};
-  });
-}
-
-// The words up to the word `stop` (or the end of the line) as one text with its inner spacing,
-// without the white space after it; the rest starts at `stop`.
-Parser<std::string> textUntil(std::string stop) {
-  return Parser<std::string>([stop = std::move(stop)](std::string_view input) {
-    std::size_t end = 0;       // just after the last word taken
-    std::size_t position = 0;  // start of the next word
-    while (position < input.size() && isSpace(input[position])) ++position;
-    while (position < input.size()) {
-      std::size_t wordEnd = position;
-      while (wordEnd < input.size() && isWordChar(input[wordEnd])) ++wordEnd;
-      if (input.substr(position, wordEnd - position) == stop) break;
-      end = wordEnd;
-      position = wordEnd;
-      while (position < input.size() && isSpace(input[position])) ++position;
-    }
-    return ParseResults<std::string>{{std::string(input.substr(0, end)), input.substr(position)}};
-  });
-}
-
-// Everything that is left, as one text.
-Parser<std::string> restOfLine() {
-  static const Parser<std::string> parser = textUntil("");
+// Everything that is left, as one text (no word is empty, so none stops it).
+Parser<std::string_view> restOfLine() {
+  static const Parser<std::string_view> parser = textUntil("");
   return parser;
 }
 
 // Everything that is left, unread: the words a command does not know are skipped this way.
 Parser<Unit> skipRest() {
-  static const Parser<Unit> parser([](std::string_view input) {
-    return ParseResults<Unit>{{Unit{}, input.substr(input.size())}};
-  });
+  static const Parser<Unit> parser = then(restOfLine(), returnP(Unit{}));
   return parser;
 }
 
-// A whole word that is a decimal integer (with an optional "-"), wrapping around like `intP`.
+// A whole word that is a decimal integer (with an optional "-"). Values beyond 32 bits saturate
+// at the nearest bound, so that a huge depth is a large one and never wraps to a small one.
 Parser<std::int32_t> number() {
-  static const Parser<std::int32_t> parser([digits = intP()](std::string_view input) {
-    const auto [end, next] = wordSpan(input);
-    ParseResults<std::int32_t> results = digits(input.substr(0, end));
-    if (results.empty() || !results.front().second.empty()) return ParseResults<std::int32_t>{};
-    return ParseResults<std::int32_t>{{results.front().first, input.substr(next)}};
-  });
+  static const Parser<std::int32_t> parser = [] {
+    static constexpr std::int64_t limit = std::int64_t{1} << 31;  // past every 32-bit value
+    const auto magnitude = bind(many1(digit()), [](const std::string& digits) {
+      std::int64_t value = 0;
+      for (const char d : digits) value = std::min(value * 10 + (d - '0'), limit);
+      return returnP(value);
+    });
+    const Parser<std::int64_t> signedValue = orElse(
+        then(charP('-'), bind(magnitude, [](std::int64_t m) { return returnP(-m); })), magnitude);
+    return bind(nextWord(), [signedValue](std::string_view w) {
+      const ParseResults<std::int64_t> read = papply(signedValue, w);
+      if (read.empty() || !read.front().second.empty()) return mzero<std::int32_t>();
+      return returnP(static_cast<std::int32_t>(
+          std::clamp<std::int64_t>(read.front().first, std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max())));
+    });
+  }();
   return parser;
 }
 
@@ -131,43 +91,42 @@ const std::vector<std::string> clockWords{
 
 // A command of one word; whatever follows it is skipped.
 Parser<UciCommand> simple(const std::string& k, UciCommand command) {
-  return then(keyword(k), then(skipRest(), returnP(std::move(command))));
+  return then(spacedKeyword(k), then(skipRest(), returnP(std::move(command))));
 }
 
 Parser<UciCommand> setOption() {
   const Parser<UciCommand> named =
-      then(keyword("name"), bind(textUntil("value"), [](std::string n) {
-             const Parser<std::string> value =
-                 orElse(then(keyword("value"), restOfLine()), returnP(std::string()));
-             return bind(value, [n = std::move(n)](std::string v) {
-               return returnP(UciCommand(SetOption{n, std::move(v)}));
+      then(spacedKeyword("name"), bind(textUntil("value"), [](std::string_view n) {
+             const Parser<std::string_view> value =
+                 orElse(then(spacedKeyword("value"), restOfLine()), returnP(std::string_view()));
+             return bind(value, [n = std::string(n)](std::string_view v) {
+               return returnP(UciCommand(SetOption{n, std::string(v)}));
              });
            }));
   const Parser<UciCommand> unnamed =
       then(skipRest(), returnP(UciCommand(Malformed{"setoption needs \"name <option>\""})));
-  return then(keyword("setoption"), orElse(named, unnamed));
+  return then(spacedKeyword("setoption"), orElse(named, unnamed));
 }
 
 Parser<UciCommand> position() {
-  const Parser<std::optional<std::string>> startpos =
-      then(keyword("startpos"),
-           then(textUntil("moves"), returnP(std::optional<std::string>())));  // extra words skipped
-  const Parser<std::optional<std::string>> fen =
-      then(keyword("fen"), bind(textUntil("moves"), [](std::string text) {
-             return returnP(std::optional<std::string>(std::move(text)));
-           }));
-  const Parser<std::string> moves =
-      orElse(then(keyword("moves"), restOfLine()), then(skipRest(), returnP(std::string())));
-  const Parser<UciCommand> based =
-      bind(orElse(startpos, fen), [moves](std::optional<std::string> f) {
-        return bind(moves, [f = std::move(f)](std::string m) {
-          return returnP(UciCommand(PositionCommand{f, std::move(m)}));
-        });
-      });
+  using Base = std::optional<std::string>;
+  // Words between "startpos" and "moves" are skipped.
+  const Parser<Base> startpos =
+      then(spacedKeyword("startpos"), then(textUntil("moves"), returnP(Base())));
+  const Parser<Base> fen =
+      then(spacedKeyword("fen"),
+           bind(textUntil("moves"), [](auto text) { return returnP(Base(std::string(text))); }));
+  const Parser<std::string_view> moves = orElse(then(spacedKeyword("moves"), restOfLine()),
+                                                then(skipRest(), returnP(std::string_view())));
+  const Parser<UciCommand> based = bind(orElse(startpos, fen), [moves](Base f) {
+    return bind(moves, [f = std::move(f)](std::string_view m) {
+      return returnP(UciCommand(PositionCommand{f, std::string(m)}));
+    });
+  });
   const Parser<UciCommand> baseless = then(
       skipRest(), returnP(UciCommand(Malformed{
                       "position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\""})));
-  return then(keyword("position"), orElse(based, baseless));
+  return then(spacedKeyword("position"), orElse(based, baseless));
 }
 
 // One parameter of "go", as a change to the command.
@@ -175,43 +134,44 @@ using GoChange = std::function<void(GoCommand&)>;
 
 Parser<GoCommand> goParameters() {
   const GoChange none = [](GoCommand&) {};
+  const auto setting = [](GoChange f) { return returnP(std::move(f)); };
+  std::vector<Parser<GoChange>> changes;
   // "depth N" sets the depth; every clock or limit word takes its number and changes nothing.
-  Parser<GoChange> change = bind(keyword("depth"), [none](Unit) {
-    return orElse(bind(number(),
-                       [](std::int32_t n) {
-                         return returnP(GoChange([n](GoCommand& go) { go.depth = n; }));
-                       }),
-                  returnP(none));
-  });
+  changes.push_back(then(spacedKeyword("depth"), orElse(bind(number(),
+                                                             [setting](std::int32_t n) {
+                                                               return setting([n](GoCommand& go) {
+                                                                 go.depth = n;
+                                                               });
+                                                             }),
+                                                        returnP(none))));
   for (const std::string& w : clockWords) {
-    change = orElse(change, then(keyword(w), orElse(then(number(), returnP(none)), returnP(none))));
+    changes.push_back(then(spacedKeyword(w), orElse(then(number(), returnP(none)), returnP(none))));
   }
-  change = orElse(change, then(keyword("infinite"),
-                               returnP(GoChange([](GoCommand& go) { go.infinite = true; }))));
-  change = orElse(
-      change, then(keyword("ponder"), returnP(GoChange([](GoCommand& go) { go.ponder = true; }))));
+  changes.push_back(
+      then(spacedKeyword("infinite"), setting([](GoCommand& go) { go.infinite = true; })));
+  changes.push_back(
+      then(spacedKeyword("ponder"), setting([](GoCommand& go) { go.ponder = true; })));
   // "searchmoves" and its moves, and any unknown word, pass as words that change nothing.
-  change = orElse(change, then(word(), returnP(none)));
-  return foldMany(change, GoCommand{}, [](GoCommand go, const GoChange& f) {
+  changes.push_back(then(nextWord(), returnP(none)));
+  return foldMany(choice(std::move(changes)), GoCommand{}, [](GoCommand go, const GoChange& f) {
     f(go);
     return go;
   });
 }
 
 Parser<UciCommand> go() {
-  return then(keyword("go"),
+  return then(spacedKeyword("go"),
               bind(goParameters(), [](GoCommand g) { return returnP(UciCommand(g)); }));
+}
+
+bool isCommandWord(std::string_view w) {
+  return std::find(commandWords.begin(), commandWords.end(), w) != commandWords.end();
 }
 
 // The first of the words before a command keyword, or nothing.
 Parser<std::optional<std::string>> skippedWords() {
-  const Parser<std::string_view> other = Parser<std::string_view>([](std::string_view input) {
-    ParseResults<std::string_view> results = word()(input);
-    if (!results.empty() && std::find(commandWords.begin(), commandWords.end(),
-                                      results.front().first) != commandWords.end()) {
-      results.clear();
-    }
-    return results;
+  const Parser<std::string_view> other = bind(nextWord(), [](std::string_view w) {
+    return isCommandWord(w) ? mzero<std::string_view>() : returnP(w);
   });
   return foldMany(other, std::optional<std::string>(),
                   [](std::optional<std::string> first, std::string_view w) {
@@ -223,13 +183,11 @@ Parser<std::optional<std::string>> skippedWords() {
 
 Parser<UciCommand> parseUciCommand() {
   static const Parser<UciCommand> parser = [] {
-    const Parser<UciCommand> command =
-        orElse(orElse(orElse(orElse(simple("uci", UciHello{}), simple("isready", IsReady{})),
-                             orElse(simple("ucinewgame", UciNewGame{}), setOption())),
-                      orElse(orElse(position(), go()),
-                             orElse(simple("stop", UciStop{}), simple("ponderhit", PonderHit{})))),
-               orElse(orElse(simple("quit", UciQuit{}), simple("debug", Ignored{})),
-                      simple("register", Ignored{})));
+    const Parser<UciCommand> command = choice<UciCommand>(
+        {simple("uci", UciHello{}), simple("isready", IsReady{}),
+         simple("ucinewgame", UciNewGame{}), setOption(), position(), go(),
+         simple("stop", UciStop{}), simple("ponderhit", PonderHit{}), simple("quit", UciQuit{}),
+         simple("debug", Unsupported{"debug"}), simple("register", Unsupported{"register"})});
     return then(blanks(), bind(skippedWords(), [command](std::optional<std::string> first) {
                   const UciCommand none = first ? UciCommand(UciUnknown{*first}) : Ignored{};
                   return orElse(command, returnP(none));
@@ -259,14 +217,14 @@ std::optional<std::string> unsearchableReason(const State& state) {
   return std::nullopt;
 }
 
-PositionSetUp setUpPosition(const PositionCommand& command, const State& previous) {
+PositionSetUp setUpPosition(const PositionCommand& command) {
   State state = newGame();
   if (command.fen) {
     std::string error;
     const std::optional<State> read = stateFromFen(*command.fen, &error);
     if (!read) {
-      return {previous, "cannot read the FEN " + quoteInput(*command.fen) + ": " + error +
-                            "; position unchanged"};
+      return {std::nullopt,
+              "cannot read the FEN " + quoteInput(*command.fen) + ": " + error + "; no position"};
     }
     state = *read;
   }
@@ -280,15 +238,13 @@ PositionSetUp setUpPosition(const PositionCommand& command, const State& previou
     out.reversedHistory = base.withAll(played);
     return out;
   };
-  const std::string_view text = command.moves;
-  std::size_t i = 0;
+  const Parser<std::string_view> moveWord = then(blanks(), word());
+  std::string_view rest = command.moves;
   while (true) {
-    while (i < text.size() && isSpace(text[i])) ++i;
-    if (i == text.size()) return {reached(), std::nullopt};
-    std::size_t end = i;
-    while (end < text.size() && !isSpace(text[end])) ++end;
-    const std::string_view moveText = text.substr(i, end - i);
-    i = end;
+    const ParseResults<std::string_view> next = papply(moveWord, rest);
+    if (next.empty()) return {reached(), std::nullopt};
+    const std::string_view moveText = next.front().first;
+    rest = next.front().second;
     // The base must be a position the rules can generate moves for; legal moves keep it so.
     if (played.empty()) {
       if (const std::optional<std::string> reason = unsearchableReason(state)) {
@@ -310,17 +266,6 @@ PositionSetUp setUpPosition(const PositionCommand& command, const State& previou
     state.reversedHistory = History().with(*legal);
     played.push_back(*legal);
   }
-}
-
-void writeLine(std::ostream& out, const std::string& line) {
-  out << line + "\n" << std::flush;
-}
-
-std::string quoteInput(std::string_view text) {
-  constexpr std::size_t shown = 60;
-  if (text.size() <= shown) return showStringLiteral(text);
-  return showStringLiteral(text.substr(0, shown)) + "... (" + std::to_string(text.size()) +
-         " bytes)";
 }
 
 std::vector<std::string> uciIdentification() {
@@ -356,8 +301,13 @@ std::string rootLine(const ScoredMoveList& result) {
   return line;
 }
 
-std::vector<std::string> searchAndReport(const State& state, const GoCommand& go,
+std::vector<std::string> searchAndReport(const std::optional<State>& position, const GoCommand& go,
                                          std::ostream& out) {
+  if (!position) {
+    writeLine(out, infoString("no position to search: the last FEN could not be read"));
+    return {rootLine(ScoredMoveList{}), "bestmove (none)"};
+  }
+  const State& state = *position;
   if (const std::optional<std::string> reason = unsearchableReason(state)) {
     writeLine(out, infoString("cannot search this position: " + *reason));
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};

@@ -59,9 +59,14 @@ struct PonderHit {
 struct UciQuit {
   bool operator==(const UciQuit&) const = default;
 };
-// A line without a command: blank, or only a "debug"/"register" line, answered with nothing.
+// A blank line, answered with nothing.
 struct Ignored {
   bool operator==(const Ignored&) const = default;
+};
+// A command of the protocol the engine does without ("debug", "register"), with its word.
+struct Unsupported {
+  std::string word;
+  bool operator==(const Unsupported&) const = default;
 };
 // A known command whose arguments cannot be read ("position" without a base), with the reason.
 struct Malformed {
@@ -76,7 +81,7 @@ struct UciUnknown {
 
 using UciCommand =
     std::variant<UciHello, IsReady, UciNewGame, SetOption, PositionCommand, GoCommand, UciStop,
-                 PonderHit, UciQuit, Ignored, Malformed, UciUnknown>;
+                 PonderHit, UciQuit, Ignored, Unsupported, Malformed, UciUnknown>;
 
 // One result for every line, consuming all of it. Words are separated by white space; words
 // before the first command keyword are skipped, and so are words a command does not know.
@@ -91,28 +96,30 @@ using UciCommand =
 // king, and the side that has just moved must not be left in check.
 [[nodiscard]] std::optional<std::string> unsearchableReason(const State& state);
 
-// A position set up from a "position" command: the state reached, and what stopped the set-up
-// early (an unreadable FEN, an illegal move), if anything.
+// A position set up from a "position" command: the state reached (none when the FEN cannot be
+// read), and what stopped the set-up early (an unreadable FEN, an illegal move), if anything.
 struct PositionSetUp {
-  State state;
+  std::optional<State> state;
   std::optional<std::string> problem;
 };
 
 // The state of the command: its base, then each move that is legal in the position it is played
-// in. An unreadable FEN keeps `previous`; the first move that cannot be read or is not legal
-// ends the set-up at the position before it.
-[[nodiscard]] PositionSetUp setUpPosition(const PositionCommand& command, const State& previous);
+// in. An unreadable FEN sets no position at all, so that no search runs on a position the
+// interface did not mean; the first move that cannot be read or is not legal ends the set-up at
+// the position before it.
+[[nodiscard]] PositionSetUp setUpPosition(const PositionCommand& command);
 
 //=== Replies ===//
 
-// One whole reply line in one write, flushed at once, so the interface never sees part of it.
-void writeLine(std::ostream& out, const std::string& line);
+// The program's usage text, printed by `quenlor-uci --help`.
+inline constexpr const char* uciUsage =
+    "Usage: quenlor-uci [--help | --version]\n"
+    "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
+    "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
+    "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
 
 // The lines answering "uci", without newlines.
 [[nodiscard]] std::vector<std::string> uciIdentification();
-
-// A text from the input inside a reply: quoted, escaped, and cut short when long.
-[[nodiscard]] std::string quoteInput(std::string_view text);
 
 // "info string " and the text (texts from the input are quoted and escaped before they get here).
 [[nodiscard]] std::string infoString(std::string_view text);
@@ -126,8 +133,9 @@ void writeLine(std::ostream& out, const std::string& line);
 
 // Runs the search that "go" asks for on `state`, writing an "info depth" line to `out` as each
 // iteration ends, and returns the closing lines without newlines (the root line, then
-// "bestmove"), to be written at once or held back until "stop".
-[[nodiscard]] std::vector<std::string> searchAndReport(const State& state, const GoCommand& go,
-                                                       std::ostream& out);
+// "bestmove"), to be written at once or held back until "stop". Without a position, or on one
+// the search cannot take, an "info string" says why and the move is "(none)".
+[[nodiscard]] std::vector<std::string> searchAndReport(const std::optional<State>& state,
+                                                       const GoCommand& go, std::ostream& out);
 
 }  // namespace quenlor

@@ -4,11 +4,9 @@
 #include <variant>
 
 #include "Basics.h"
+#include "Parser.h"
+#include "Program.h"
 #include "UciInterface.h"
-
-#ifndef QUENLOR_NO_MAIN
-#include "Main.h"
-#endif
 
 namespace quenlor {
 
@@ -38,7 +36,7 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
           writeLine(out,
                     infoString("no option " + quoteInput(c.name) + ": Quenlor has no options"));
         } else if constexpr (std::is_same_v<C, PositionCommand>) {
-          PositionSetUp setUp = setUpPosition(c, state_);
+          PositionSetUp setUp = setUpPosition(c);
           state_ = std::move(setUp.state);
           if (setUp.problem) writeLine(out, infoString(*setUp.problem));
         } else if constexpr (std::is_same_v<C, GoCommand>) {
@@ -48,16 +46,27 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
           std::vector<std::string> closing = searchAndReport(state_, c, out);
           if (c.infinite || c.ponder) {
             held_ = std::move(closing);
+            pondering_ = c.ponder && !c.infinite;
           } else {
             writeLines(out, closing);
           }
-        } else if constexpr (std::is_same_v<C, UciStop> || std::is_same_v<C, PonderHit>) {
+        } else if constexpr (std::is_same_v<C, UciStop>) {
           writeLines(out, held_);
           held_.clear();
+        } else if constexpr (std::is_same_v<C, PonderHit>) {
+          // The ponder search becomes a normal one, which answers at once; an infinite search
+          // stays infinite.
+          if (pondering_) {
+            writeLines(out, held_);
+            held_.clear();
+          }
         } else if constexpr (std::is_same_v<C, UciQuit>) {
+          finish(out);
           goOn = false;
         } else if constexpr (std::is_same_v<C, Malformed>) {
           writeLine(out, infoString(c.reason));
+        } else if constexpr (std::is_same_v<C, Unsupported>) {
+          writeLine(out, infoString("unsupported command " + quoteInput(c.word) + " ignored"));
         } else if constexpr (std::is_same_v<C, UciUnknown>) {
           writeLine(out, infoString("unknown command " + quoteInput(c.word) + " ignored"));
         }
@@ -67,16 +76,23 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
   return goOn;
 }
 
+void UciSession::finish(std::ostream& out) {
+  writeLines(out, held_);
+  held_.clear();
+}
+
 int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
   return reportingFatalErrors(err, [&] {
     UciSession session;
-    std::string line;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      const bool goOn = session.handleLine(line, out);
-      if (!out) fatalError("cannot write to standard output");
-      if (!goOn) break;
+    while (const std::optional<InputLine> line = readLine(in, uciLineLimit)) {
+      if (line->tooLong) {
+        writeLine(
+            out, infoString("line longer than " + std::to_string(uciLineLimit) + " bytes ignored"));
+      } else if (!session.handleLine(line->text, out)) {
+        return 0;
+      }
     }
+    session.finish(out);
     return 0;
   });
 }
@@ -85,11 +101,7 @@ int runUci(std::istream& in, std::ostream& out, std::ostream& err) {
 
 #ifndef QUENLOR_NO_MAIN
 int main(int argc, char** argv) {
-  constexpr const char* usage =
-      "Usage: quenlor-uci [--help | --version]\n"
-      "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
-      "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
-      "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
-  return quenlor::programMain(argc, argv, "quenlor-uci", usage, quenlor::runUci);
+  return quenlor::programMain(argc, argv, "quenlor-uci", quenlor::uciUsage, quenlor::runUci,
+                              quenlor::Interrupts::End);
 }
 #endif

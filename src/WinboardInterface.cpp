@@ -37,4 +37,8 @@ Parser<WinboardCommand> parseWinboardCommand() {
   return parser;
 }
 
+std::string moveReply(Move move) {
+  return "move " + niceShowMove(move);
+}
+
 }  // namespace quenlor

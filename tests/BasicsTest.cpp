@@ -88,7 +88,7 @@ TEST(NewGame, StartsWithWhiteToMoveAndAllRights) {
   EXPECT_EQ(s.moveNum, 1);
   EXPECT_TRUE(s.reversedHistory.empty());
   EXPECT_EQ(lastMove(s), std::nullopt);
-  EXPECT_EQ(placement(s.getBoard), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
+  EXPECT_EQ(fenPlacement(s.getBoard), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR");
   for (BoardSide side : {BoardSide::KingSide, BoardSide::QueenSide}) {
     for (Colour colour : {Colour::White, Colour::Black}) {
       EXPECT_TRUE(s.castleStatus.hasKey(side, colour));
@@ -221,8 +221,8 @@ TEST_P(MakeMove, GivesTheExpectedBoardRightsAndBookkeeping) {
     EXPECT_EQ(niceShowState(before), beforeText);
     EXPECT_EQ(before.reversedHistory.toVector(), history);
   }
-  EXPECT_EQ(placement(s.getBoard), c.board);
-  EXPECT_EQ(rightsText(s.castleStatus), c.rights);
+  EXPECT_EQ(fenPlacement(s.getBoard), c.board);
+  EXPECT_EQ(fenCastling(s.castleStatus), c.rights);
 }
 
 INSTANTIATE_TEST_SUITE_P(Moves, MakeMove, testing::ValuesIn(moveCases),
@@ -257,8 +257,8 @@ TEST(MakeMoveHistory, EveryStateOfALongGameKeepsItsOwnHistory) {
   branchHistory.push_back(mv("e7e5"));
   std::reverse(branchHistory.begin(), branchHistory.end());
   EXPECT_EQ(branch.reversedHistory.toVector(), branchHistory);
-  EXPECT_EQ(placement(states.back().getBoard), placement(newGame().getBoard));
-  EXPECT_EQ(rightsText(states.back().castleStatus), "KQkq");
+  EXPECT_EQ(fenPlacement(states.back().getBoard), fenPlacement(newGame().getBoard));
+  EXPECT_EQ(fenCastling(states.back().castleStatus), "KQkq");
 }
 
 TEST(MakeMoveHistory, KeepsMovesWithSquaresOffTheBoard) {

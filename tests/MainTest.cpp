@@ -18,6 +18,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "Main.h"
 #include "Parser.h"
 #include "TestSupport.h"
+#include "WinboardInterface.h"
 
 namespace quenlor {
 namespace {
@@ -33,7 +35,7 @@ namespace {
 using namespace test;
 
 const std::string features = std::string(winboardFeatures) + "\n";
-const std::string gameOver = "telluser \"Game over - I can't make any legal moves\"\n";
+const std::string gameOver = std::string(winboardGameOver) + "\n";
 
 // The reply lines to the opponent's moves, each applied after the engine's previous reply (or,
 // after a game-over line, to the position after the previous opponent move).
@@ -269,7 +271,7 @@ class EngineProcess {
  public:
   enum class Output { Pipe, ClosedPipe, DevFull };
 
-  explicit EngineProcess(Output output = Output::Pipe) {
+  explicit EngineProcess(Output output = Output::Pipe, const char* path = QUENLOR_BINARY) {
     // A child that exits early must not kill the test with SIGPIPE while input is written.
     std::signal(SIGPIPE, SIG_IGN);
     int in[2];
@@ -280,7 +282,6 @@ class EngineProcess {
       return;
     }
     const int full = output == Output::DevFull ? open("/dev/full", O_WRONLY | O_CLOEXEC) : -1;
-    const char* path = QUENLOR_BINARY;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(in[0], 0);
@@ -450,12 +451,22 @@ TEST(MainBinary, RepliesArriveWhileTheInputStaysOpenAndSigintIsIgnored) {
   EXPECT_EQ(r.status, 0);
 }
 
-TEST(MainBinary, SigtermStopsTheEngine) {
-  EngineProcess engine;
-  ASSERT_TRUE(engine.send("protover 2\n"));
-  ASSERT_EQ(engine.readLine(), withoutNewline(features));
-  engine.signal(SIGTERM);
-  EXPECT_EQ(engine.finish().status, 128 + SIGTERM);
+// SIGTERM ends both programs; SIGINT ends the UCI one, the ordinary way to stop a UCI engine.
+TEST(MainBinary, SigtermStopsTheEngineAndSigintTheUciOne) {
+  // clang-format off
+  const std::vector<std::tuple<const char*, std::string, std::string, int>> cases{
+      {QUENLOR_BINARY,     "protover 2\n", withoutNewline(features), SIGTERM},
+      {QUENLOR_UCI_BINARY, "isready\n",    "readyok",                SIGTERM},
+      {QUENLOR_UCI_BINARY, "isready\n",    "readyok",                SIGINT},
+  };
+  // clang-format on
+  for (const auto& [path, input, reply, sig] : cases) {
+    EngineProcess engine(EngineProcess::Output::Pipe, path);
+    ASSERT_TRUE(engine.send(input));
+    ASSERT_EQ(engine.readLine(), reply);
+    engine.signal(sig);
+    EXPECT_EQ(engine.finish().status, 128 + sig) << path << " " << sig;
+  }
 }
 
 TEST(MainBinary, WritingToAClosedStandardOutputExitsOne) {

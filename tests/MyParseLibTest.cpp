@@ -377,5 +377,61 @@ TEST(MyParseLib, TokenAndSymbolSkipTrailingJunk) {
   EXPECT_EQ(single(token(stringP("")), "  x"), (R{"", "x"}));
 }
 
+//=== Words and choices ===//
+
+TEST(MyParseLib, WordsKeywordsTextUntilChoiceAndFoldMany) {
+  using R = Result<std::string>;
+  const auto shown = [](Parser<std::string_view> p) {
+    return bind(p, [](std::string_view v) { return returnP(std::string(v)); });
+  };
+  const auto tag = [](const char* t) { return returnP(std::string(t)); };
+  const auto wordLengths =
+      foldMany(then(many(sat(isSpace)), word()), std::string(),
+               [](std::string acc, std::string_view w) { return acc + std::to_string(w.size()); });
+  struct Case {
+    const char* what;
+    Parser<std::string> parser;
+    std::string input;
+    std::optional<R> expected;
+  };
+  // clang-format off
+  const std::vector<Case> cases{
+      {"word",     shown(word()),                 "e2e4 e7e5",      R{"e2e4", " e7e5"}},
+      {"word",     shown(word()),                 "\xff\x01\tx",     R{"\xff\x01", "\tx"}},
+      {"word",     shown(word()),                 " x",             std::nullopt},
+      {"word",     shown(word()),                 "\xa0x",          std::nullopt},
+      {"word",     shown(word()),                 "",               std::nullopt},
+      {"keyword",  then(keyword("go"), tag("k")), "go depth",       R{"k", " depth"}},
+      {"keyword",  then(keyword("go"), tag("k")), "go",             R{"k", ""}},
+      {"keyword",  then(keyword("go"), tag("k")), "go\r",           R{"k", "\r"}},
+      {"keyword",  then(keyword("go"), tag("k")), "gox",            std::nullopt},
+      {"keyword",  then(keyword("go"), tag("k")), "Go",             std::nullopt},
+      {"keyword",  then(keyword("go"), tag("k")), " go",            std::nullopt},
+      {"keyword",  then(keyword(""), tag("k")),   " go",            std::nullopt},
+      {"textUntil", shown(textUntil("moves")),    " a  b\tmoves c", R{"a  b", "moves c"}},
+      {"textUntil", shown(textUntil("moves")),    "a movesx b  ",   R{"a movesx b", ""}},
+      {"textUntil", shown(textUntil("moves")),    "moves",          R{"", "moves"}},
+      {"textUntil", shown(textUntil("moves")),    "  ",             R{"", ""}},
+      {"textUntil", shown(textUntil("")),         "a b ",           R{"a b", ""}},
+      {"choice",   choice<std::string>({then(keyword("go"), tag("1")), then(charP('g'), tag("2")),
+                                        then(charP('g'), tag("3"))}),
+                                                  "gx",             R{"2", "x"}},
+      {"choice",   choice<std::string>({then(charP('g'), tag("1")), tag("2")}),
+                                                  "x",              R{"2", "x"}},
+      {"choice",   choice<std::string>({mplus(tag("1"), tag("2"))}),
+                                                  "x",              R{"1", "x"}},
+      {"choice",   choice<std::string>({then(charP('g'), tag("1")), then(charP('h'), tag("2"))}),
+                                                  "x",              std::nullopt},
+      {"choice",   choice<std::string>({}),       "x",              std::nullopt},
+      {"foldMany", wordLengths,                   "ab c   def ",    R{"213", " "}},
+      {"foldMany", foldMany(tag("x"), std::string("init"), std::plus<>()),
+                                                  "ab",             R{"init", "ab"}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    EXPECT_EQ(single(c.parser, c.input), c.expected) << c.what << " on " << brief(c.input);
+  }
+}
+
 }  // namespace
 }  // namespace quenlor

@@ -193,7 +193,7 @@ TEST(EnPassant, OnlyRightAfterTheDoubleStep) {
   // en-passant move are both generated, and the latter takes both pieces.
   const State jumped = fen("4k3/8/3n4/3pP3/8/8/8/4K3 w - d6");
   EXPECT_EQ(movesOf(jumped, "e5"), "e5e6 e5d6 e5d6");
-  EXPECT_EQ(placement(makeMove(jumped, mv("e5d6")).getBoard), "4k3/8/3P4/8/8/8/8/4K3");
+  EXPECT_EQ(fenPlacement(makeMove(jumped, mv("e5d6")).getBoard), "4k3/8/3P4/8/8/8/8/4K3");
 }
 
 TEST(EnPassant, CaptureThatExposesTheKingIsNotLegal) {

@@ -99,37 +99,6 @@ std::string moveTexts(const Moves& moves) {
   return out;
 }
 
-// The board as the placement field of a FEN ("rnbqkbnr/pppppppp/8/...").
-inline std::string placement(const Board& board) {
-  std::string out;
-  for (std::int32_t row = 1; row <= 8; ++row) {
-    int gap = 0;
-    for (std::int32_t column = 1; column <= 8; ++column) {
-      const std::optional<Piece> content = getSquare(board, {row, column});
-      if (!content) {
-        ++gap;
-        continue;
-      }
-      if (gap > 0) out += std::to_string(gap);
-      gap = 0;
-      out += niceShowPiece(*content);
-    }
-    if (gap > 0) out += std::to_string(gap);
-    if (row < 8) out += '/';
-  }
-  return out;
-}
-
-// The castling rights held, as the castling field of a FEN ("KQkq", "-").
-inline std::string rightsText(CastleStatus status) {
-  std::string out;
-  if (status.holds(BoardSide::KingSide, Colour::White)) out += 'K';
-  if (status.holds(BoardSide::QueenSide, Colour::White)) out += 'Q';
-  if (status.holds(BoardSide::KingSide, Colour::Black)) out += 'k';
-  if (status.holds(BoardSide::QueenSide, Colour::Black)) out += 'q';
-  return out.empty() ? "-" : out;
-}
-
 // `n` empty rows of a board picture.
 inline std::string emptyRows(int n) {
   std::string out;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ namespace {
 
 using namespace test;
 
+constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
+
 TEST(UciInterface, CommandTable) {
   const Malformed noBase{"position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\""};
   const std::string fen = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
@@ -33,7 +37,8 @@ TEST(UciInterface, CommandTable) {
       {"stop",                                  UciStop{}},
       {"ponderhit",                             PonderHit{}},
       // Words before the first command word are skipped; a line of none is unknown.
-      {"joho debug on",                         Ignored{}},
+      {"joho debug on",                         Unsupported{"debug"}},
+      {"register later",                        Unsupported{"register"}},
       {"xyzzy isready",                         IsReady{}},
       {"xyzzy plugh",                           UciUnknown{"xyzzy"}},
       {"Uci",                                   UciUnknown{"Uci"}},
@@ -55,6 +60,12 @@ TEST(UciInterface, CommandTable) {
       {"go",                                    GoCommand{}},
       {"go depth 2",                            GoCommand{2, false, false}},
       {"go depth -1",                           GoCommand{-1, false, false}},
+      // Numbers beyond 32 bits saturate rather than wrap.
+      {"go depth 4294967297",                   GoCommand{int32Max, false, false}},
+      {"go depth -4294967297 infinite",         GoCommand{int32Min, true, false}},
+      {"go depth 2147483647",                   GoCommand{int32Max, false, false}},
+      {"go depth -2147483648",                  GoCommand{int32Min, false, false}},
+      {"go depth 00000000000000000000000000002", GoCommand{2, false, false}},
       {"go depth",                              GoCommand{}},
       {"go depth x3 infinite",                  GoCommand{std::nullopt, true, false}},
       {"go wtime 300000 btime -5 winc 0 binc 0 movestogo 40 depth 3",
@@ -87,7 +98,6 @@ State played(State state, const std::string& moves) {
 }
 
 TEST(UciInterface, PositionSetUp) {
-  const State previous = fen("4k3/8/8/8/8/8/8/4K2R w K - 0 1");
   struct Case {
     PositionCommand command;
     std::string legalPrefix;  // the moves applied, from the base
@@ -107,6 +117,10 @@ TEST(UciInterface, PositionSetUp) {
       {{std::nullopt, "g1f3 b8c6 f3e5 c6e5 b1c3 e5d3 c2d3"}, "g1f3 b8c6 f3e5 c6e5 b1c3 e5d3 c2d3", false},
       {{castling,     "e1c1 e8g8 c1b1"},                     "e1c1 e8g8 c1b1",                    false},
       {{castling,     "e1g1 e8c8 g1g3"},                     "e1g1 e8c8",                         true},
+      // The file letters of the usual rooks, in any order, stand for the same rights.
+      {{"r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", "e1c1 e8g8"}, "e1c1 e8g8",                      false},
+      {{"r3k2r/8/8/8/8/8/8/R3K2R w Ah - 0 1", "e1c1 e8g8"},   "e1c1 e8g8",                      false},
+      {{"r3k2r/8/8/8/8/8/8/R3K2R w Ah - 0 1", "e1g1"},        "",                               true},
       {{promotion,    "e7e8N a2b3 e8d6"},                    "e7e8n a2b3 e8d6",                   false},
       {{promotion,    "e7e8"},                               "",                                  true},
       {{promotion,    "e7e8k"},                              "",                                  true},
@@ -116,23 +130,45 @@ TEST(UciInterface, PositionSetUp) {
   // clang-format on
   for (const Case& c : cases) {
     const std::string what = c.command.fen.value_or("startpos") + " moves " + c.command.moves;
-    const PositionSetUp setUp = setUpPosition(c.command, previous);
+    const PositionSetUp setUp = setUpPosition(c.command);
     EXPECT_EQ(setUp.problem.has_value(), c.problem) << what << ": " << setUp.problem.value_or("");
     // From the start the state is the one the xboard program holds after the same moves.
     const State expected =
         c.command.fen ? played(fen(*c.command.fen), c.legalPrefix) : openWith(c.legalPrefix);
-    expectSameState(setUp.state, expected, what);
+    ASSERT_TRUE(setUp.state) << what;
+    expectSameState(*setUp.state, expected, what);
   }
-  // An unreadable FEN keeps the position before the command; a kingless one plays no move.
-  for (const char* bad : {"", "rnbqkbnr/pppppppp w", "8/8/8/8/8/8/8/8 x - - 0 1"}) {
-    const PositionSetUp setUp = setUpPosition({bad, "e2e4"}, previous);
-    EXPECT_TRUE(setUp.problem) << bad;
-    expectSameState(setUp.state, previous, bad);
+  // An unreadable FEN (file letters included that name no usual rook) sets no position, and
+  // the input the reason shows is quoted and escaped like the FEN, and cut short when long.
+  const std::string kings = "4k3/8/8/8/8/8/8/4K3 w ";
+  // clang-format off
+  const std::vector<std::pair<std::string, std::string>> bad{
+      {"",                                   "a FEN needs at least a placement and a side to move"},
+      {"rnbqkbnr/pppppppp w",                "the placement does not describe 8 ranks of 8 squares"},
+      {"8/8/8/8/8/8/8/8 x - - 0 1",          "the side to move must be w or b"},
+      {"r3k2r/8/8/8/8/8/8/1R2K2R w A - 0 1", "castling right \"A\" needs the king on e1 and a rook on a1"},
+      {"r3k1r1/8/8/8/8/8/8/R3K2R w h - 0 1", "castling right \"h\" needs the king on e8 and a rook on h8"},
+      {"r3k2r/8/8/8/8/8/8/R4K1R w H - 0 1",  "castling right \"H\" needs the king on e1 and a rook on h1"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w B - 0 1",  "unexpected castling right \"B\""},
+      {kings + "\xff - 0 1",                 "unexpected castling right \"\\255\""},
+      {"4k3/8/8/8/8/8/8/4K2\x01 w - - 0 1",  "unexpected character \"\\SOH\" in the placement"},
+      {kings + "- e\"6 0 1",                 "bad en-passant square \"e\\\"6\""},
+      {kings + "- " + std::string(100, 'x') + " 0 1",
+                                             "bad en-passant square \"" + std::string(60, 'x') +
+                                             "\"... (100 bytes)"},
+  };
+  // clang-format on
+  for (const auto& [text, reason] : bad) {
+    const PositionSetUp setUp = setUpPosition({text, "e2e4"});
+    EXPECT_EQ(setUp.problem,
+              "cannot read the FEN " + quoteInput(text) + ": " + reason + "; no position");
+    EXPECT_FALSE(setUp.state) << text;
   }
-  const PositionSetUp kingless = setUpPosition({"8/8/8/8/8/8/4P3/8 w - - 0 1", "e2e4"}, previous);
+  const PositionSetUp kingless = setUpPosition({"8/8/8/8/8/8/4P3/8 w - - 0 1", "e2e4"});
   EXPECT_EQ(kingless.problem,
             "no move can be played here (White has no king); position before \"e2e4\" kept");
-  EXPECT_EQ(placement(kingless.state.getBoard), "8/8/8/8/8/8/4P3/8");
+  ASSERT_TRUE(kingless.state);
+  EXPECT_EQ(fenPlacement(kingless.state->getBoard), "8/8/8/8/8/8/4P3/8");
 }
 
 TEST(UciInterface, UnsearchablePositions) {

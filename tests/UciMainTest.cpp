@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Parser.h"
 #include "TestSupport.h"
 #include "UciMain.h"
 
@@ -48,6 +49,8 @@ const std::string mateInOneAnswer =
 
 TEST(UciSession, Transcripts) {
   const std::string noneAnswer = "info string root\nbestmove (none)\n";
+  const std::string noPosition =
+      "info string no position to search: the last FEN could not be read\n";
   // clang-format off
   const std::vector<std::pair<std::string, std::string>> cases{
       {"uci\nisready\nquit\nisready\n",
@@ -65,20 +68,30 @@ TEST(UciSession, Transcripts) {
       {"stop\n" + mateInOne + "go infinite\nisready\nstop\nstop\n",
        mateInOneSearch + "readyok\n" + mateInOneAnswer},
       {mateInOne + "go ponder wtime 5\nponderhit\n", mateInOneSearch + mateInOneAnswer},
+      // "ponderhit" turns only a ponder search into a normal one: an infinite one keeps waiting.
+      {mateInOne + "go infinite\nponderhit\nisready\nstop\n",
+       mateInOneSearch + "readyok\n" + mateInOneAnswer},
+      {mateInOne + "go ponder infinite\nponderhit\nisready\nstop\n",
+       mateInOneSearch + "readyok\n" + mateInOneAnswer},
       {mateInOne + "go infinite\ngo\n",
        mateInOneSearch + mateInOneAnswer + mateInOneSearch + mateInOneAnswer},
-      {mateInOne + "go infinite\nquit\nstop\n", mateInOneSearch},
-      // Illegal and unreadable moves keep the position before them; so does an unreadable FEN.
+      // "quit" and the end of input send a held answer first.
+      {mateInOne + "go infinite\nquit\nstop\n", mateInOneSearch + mateInOneAnswer},
+      {mateInOne + "go ponder\n", mateInOneSearch + mateInOneAnswer},
+      // Illegal and unreadable moves keep the position before them; after an unreadable FEN
+      // there is none, until the next "position" or "ucinewgame".
       {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a7 a7a8\ngo depth 1\n",
        "info string illegal move \"a7a8\"; position before it kept\n"
        "info depth 1 score cp -184 nodes 8 time T pv g8h8\n"
        "info string root g8h8:-184 g7g6:-184 h7h6:-184 g8f8:-194 g7g5:-202 h7h5:-202 f7f6:-209 "
        "f7f5:-209\nbestmove g8h8\n"},
       {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a8x\n"
-                   "position fen 6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\ngo\n",
+                   "position fen 6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1 moves a1a8\ngo\ngo infinite\n"
+                   "stop\n" + mateInOne + "go\n",
        "info string illegal move \"a1a8x\"; position before it kept\n"
        "info string cannot read the FEN \"6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\": rank 1 has more "
-       "than 8 squares; position unchanged\n" + mateInOneSearch + mateInOneAnswer},
+       "than 8 squares; no position\n" + noPosition + noneAnswer + noPosition + noneAnswer +
+       mateInOneSearch + mateInOneAnswer},
       // Positions the search cannot take, and positions without a legal move.
       {"position fen 8/8/8/8/8/8/8/8 w - - 0 1 moves e2e4\ngo\n",
        "info string no move can be played here (White has no king); position before \"e2e4\" "
@@ -94,6 +107,7 @@ TEST(UciSession, Transcripts) {
       {"setoption name Hash value 16\nfoo bar\n\n \t\ndebug on\nposition\n\x01\xff x\n",
        "info string no option \"Hash\": Quenlor has no options\n"
        "info string unknown command \"foo\" ignored\n"
+       "info string unsupported command \"debug\" ignored\n"
        "info string position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\"\n"
        "info string unknown command \"\\SOH\\255\" ignored\n"},
       {"uci\r\n" + mateInOne.substr(0, mateInOne.size() - 1) + "\r\ngo\r\nquit\r\n",
@@ -122,6 +136,8 @@ TEST(UciSession, DepthAndNewGame) {
   EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 0\n").first),
             "bestmove d7d5");
   EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 9\n").first),
+            "bestmove e7e6");
+  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 4294967297\n").first),
             "bestmove e7e6");
   EXPECT_EQ(converse("position startpos moves e2e4\nucinewgame\ngo\n"),
             converse("position startpos\ngo\n"));
@@ -180,24 +196,33 @@ TEST(UciSession, ReferenceGames) {
 // without its newline. The program answers what follows and ends with status 0.
 TEST(UciSession, HostileInput) {
   const std::size_t mb8 = 8U << 20U;
-  // A long list of legal moves (200000 plies) is played in one pass, and an illegal one ends it:
-  // the answers are those of the position reached.
+  // A long list of legal moves (200000 plies, within the line limit) is played in one pass, and
+  // an illegal one ends it: the answers are those of the position reached.
   for (const auto& [unit, reached] : std::vector<std::pair<std::string, std::string>>{
            {"g1f3 g8f6 f3g1 f6g8 ", ""}, {"e2e4 e7e5 ", " moves e2e4 e7e5"}}) {
     std::string line = "position startpos moves ";
-    while (line.size() < (1U << 20U)) line += unit;
+    while (line.size() + unit.size() <= uciLineLimit) line += unit;
     const auto [out, status] = converse(line + "\ngo depth 2\n");
     EXPECT_EQ(lastLine(out),
               lastLine(converse("position startpos" + reached + "\ngo depth 2\n").first));
     EXPECT_EQ(status, 0);
   }
+  // The program refuses lines over the limit unread; a session handed one whole, as the
+  // browser's worker is, reads it like any other line.
+  const std::string refused = "info string line longer than 1048576 bytes ignored\n";
   for (const std::string& line :
        {std::string(64U << 20U, 'x'), std::string(mb8, ' '), "go " + std::string(mb8, '9'),
-        std::string(mb8, '\0') + "\xff", "setoption name " + std::string(mb8, 'a')}) {
-    const auto [out, status] = converse(line + "\nisready\n");
-    EXPECT_TRUE(out.ends_with("readyok\n")) << brief(out);
-    EXPECT_EQ(status, 0);
+        std::string(mb8, '\0') + "\xff", "setoption name " + std::string(mb8, 'a'),
+        std::string(uciLineLimit + 1, 'x'), std::string(uciLineLimit, 'x') + "\r"}) {
+    EXPECT_EQ(converse(line + "\nisready\n"), std::pair(refused + "readyok\n", 0)) << brief(line);
+    UciSession session;
+    std::ostringstream out;
+    EXPECT_TRUE(session.handleLine(line, out) && session.handleLine("isready", out));
+    EXPECT_TRUE(out.str().ends_with("readyok\n")) << brief(out.str());
   }
+  const std::string longest(uciLineLimit, 'x');
+  EXPECT_EQ(converse(longest + "\n").first,
+            "info string unknown command " + quoteInput(longest) + " ignored\n");
 }
 
 // The built program: end of input ends it with status 0, and it answers --help and --version.

@@ -18,6 +18,7 @@
 #include "Basics.h"
 #include "BenchSuite.h"
 #include "Fen.h"
+#include "Parser.h"
 #include "Perft.h"
 #include "Rules.h"
 
@@ -36,7 +37,7 @@ int usage() {
 std::optional<State> readFen(const std::string& fen) {
   std::string error;
   std::optional<State> state = stateFromFen(fen, &error);
-  if (!state) std::cerr << "quenlor-tool: bad FEN \"" << fen << "\": " << error << "\n";
+  if (!state) std::cerr << "quenlor-tool: bad FEN " << quoteInput(fen) << ": " << error << "\n";
   return state;
 }
 
@@ -91,45 +92,6 @@ int bestMode(const std::vector<std::string>& args) {
   return 0;
 }
 
-// The FEN of a state: the en-passant square is written whenever the last move was a pawn's
-// double step, the castling field names the rights held, the move number counts full moves.
-std::string fenOf(const State& state) {
-  const Board& board = state.getBoard;
-  std::string fen;
-  for (std::int32_t row = 1; row <= 8; ++row) {
-    int empty = 0;
-    for (std::int32_t column = 1; column <= 8; ++column) {
-      const std::optional<Piece> piece = getSquare(board, {row, column});
-      if (!piece) {
-        ++empty;
-        continue;
-      }
-      if (empty > 0) fen += static_cast<char>('0' + empty);
-      empty = 0;
-      fen += niceShowPiece(*piece);
-    }
-    if (empty > 0) fen += static_cast<char>('0' + empty);
-    if (row < 8) fen += '/';
-  }
-  fen += state.turn == Colour::White ? " w " : " b ";
-  std::string rights;
-  if (state.castleStatus.holds(BoardSide::KingSide, Colour::White)) rights += 'K';
-  if (state.castleStatus.holds(BoardSide::QueenSide, Colour::White)) rights += 'Q';
-  if (state.castleStatus.holds(BoardSide::KingSide, Colour::Black)) rights += 'k';
-  if (state.castleStatus.holds(BoardSide::QueenSide, Colour::Black)) rights += 'q';
-  fen += rights.empty() ? "-" : rights;
-  std::string enPassant = "-";
-  if (const std::optional<Move> last = lastMove(state)) {
-    const std::optional<Piece> mover = getSquare(board, last->to);
-    if (last->kind == MoveKind::MovePiece && mover && mover->type == PieceType::Pawn &&
-        last->from.column == last->to.column &&
-        (last->from.row - last->to.row == 2 || last->to.row - last->from.row == 2)) {
-      enPassant = niceShowLocation({(last->from.row + last->to.row) / 2, last->to.column});
-    }
-  }
-  return fen + " " + enPassant + " 0 " + std::to_string((state.moveNum + 1) / 2);
-}
-
 // Varied positions for speed comparisons: seeded games from the start position in which each
 // side plays the engine's move or, with a probability that differs from game to game, a random
 // legal move, so that games drift into lopsided middlegames and endgames. Positions are sampled
@@ -174,7 +136,7 @@ int positionsMode(const std::vector<std::string>& args) {
         });
         const std::size_t pieceCount = findAllPieces(state.getBoard).size();
         const std::size_t group = check ? 0 : promotion ? 1 : pieceCount <= 10 ? 2 : 3;
-        const std::string fen = fenOf(state);
+        const std::string fen = fenFromState(state);
         if (groups[group].size() < quota[group] && taken[group] < 2 &&
             std::find(seen.begin(), seen.end(), fen) == seen.end()) {
           groups[group].push_back(fen);

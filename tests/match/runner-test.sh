@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Plays games through scripts/match.sh and the real xboard, and checks the runner's verdict.
+# Plays games through scripts/match/match.sh and the real xboard, and checks the runner's verdict.
 #   runner-test.sh QUENLOR clean             two games against fairymax must end without a fault
 #   runner-test.sh QUENLOR_UCI uci           the same through polyglot, Quenlor White then Black
 #   runner-test.sh QUENLOR illegal|exit|silent|chatter
@@ -7,7 +7,7 @@
 #                                            the fault
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-runner="$here/../../scripts/match.sh"
+runner="$here/../../scripts/match/match.sh"
 quenlor=$1 mode=$2
 out=$(mktemp -d /tmp/quenlor-match-test.XXXXXX)
 trap 'rm -rf "$out"' EXIT

@@ -2,7 +2,7 @@
 // native engine's moves, measuring for each engine reply the time from the user's move to the
 // reply drawn on the board and the worker's search time; then the same replies searched by the
 // native UCI engine and by the site's WebAssembly engine under Node, for the time per reply.
-//   scripts/web-bench.sh   (or node tests/web/bench.mjs after the release build and scripts/web.sh)
+//   scripts/measure/web-bench.sh   (or node tests/web/bench.mjs after the release build and scripts/web.sh)
 import { spawnSync } from 'node:child_process';
 import {
   BoardPage,

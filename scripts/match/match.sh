@@ -9,11 +9,11 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-repo=$(dirname "$here")
+repo=$(dirname "$(dirname "$here")")
 
 usage() {
   cat <<EOF
-usage: scripts/match.sh [options]
+usage: scripts/match/match.sh [options]
   -n, --games N        games to play (default 2)
   -q, --quenlor CMD    Quenlor's command (default: build/release/quenlor, else quenlor on PATH;
                        with --uci-quenlor, quenlor-uci in the same places)
@@ -301,7 +301,7 @@ for firstGame in "${batches[@]}"; do
   if [ "$quenlorUci" = 1 ]; then log="$out/polyglot-$firstGame.log" check=uci-check.awk
   else log="$out/xboard-$firstGame.debug" check=protocol-check.awk; fi
   [ -f "$log" ] || continue
-  awk -v first="$firstGame" -f "$here/match/$check" "$log" >>"$out/protocol.txt"
+  awk -v first="$firstGame" -f "$here/$check" "$log" >>"$out/protocol.txt"
 done
 grep '^fault ' "$out/protocol.txt" | sed 's/^fault \([0-9]*\) /\1 protocol: /' >>"$faults"
 # xboard must have started a new xboard-program Quenlor for every game, as its handshake asks.
@@ -311,7 +311,7 @@ if [ "$quenlorUci" = 0 ] && [ "$processes" -ne "$played" ]; then
 fi
 
 {
-  awk -f "$here/match/pgn-games.awk" "$pgn" 2>/dev/null >"$out/games.tsv"
+  awk -f "$here/pgn-games.awk" "$pgn" 2>/dev/null >"$out/games.tsv"
   printf '%-5s %-20s %-20s %-8s %-8s %5s  %s\n' game white black result Quenlor moves \
     termination
   awk -F'\t' '{

@@ -3,9 +3,9 @@
 # quenlor-uci answering "position fen ..." and "go" for every position, and one
 # `quenlor-tool best -` choosing a move for every FEN. Wall times by hyperfine (noisy on a busy
 # machine), then instruction counts by callgrind (exact and repeatable).
-#   scripts/uci-timing.sh [build-dir]     (default build/release)
+#   scripts/measure/uci-timing.sh [build-dir]     (default build/release)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 build=${1:-build/release}
 positions=../shared/reference/positions.tsv
 work=$(mktemp -d)

@@ -7,9 +7,9 @@
 # Each measurement runs ROUNDS times (default 7), alternating the programs; the medians and their
 # ratios (Quenlor / Stockfish) are printed. It builds nothing: build/release must exist
 # (QUENLOR_TOOL names another quenlor-tool, e.g. an older build to compare with).
-#   scripts/compare-speed.sh [ROUNDS]
+#   scripts/measure/compare-speed.sh [ROUNDS]
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 rounds=${1:-7}
 tool=${QUENLOR_TOOL:-build/release/quenlor-tool}
 stockfish=${STOCKFISH:-/usr/games/stockfish}

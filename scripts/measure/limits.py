@@ -5,7 +5,7 @@
   - time and peak memory for a 64 MB input line of several kinds (ignored, parse error, ...);
   - a closed standard output, and end of input in the middle of a game.
 
-Usage: scripts/limits.py [path/to/quenlor] (default build/release/quenlor). Needs /usr/bin/time
+Usage: scripts/measure/limits.py [path/to/quenlor] (default build/release/quenlor). Needs /usr/bin/time
 and, for the game, /usr/games/stockfish.
 """
 
@@ -15,7 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 ENGINE = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build/release/quenlor"))
 STOCKFISH = "/usr/games/stockfish"
 MB64 = 64 * 1024 * 1024
