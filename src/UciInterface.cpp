@@ -9,6 +9,7 @@
 #include "Basics.h"
 #include "Fen.h"
 #include "Parser.h"
+#include "Position.h"
 #include "Program.h"
 #include "Rules.h"
 
@@ -203,18 +204,8 @@ UciCommand readUciCommand(std::string_view line) {
 }
 
 std::optional<std::string> unsearchableReason(const State& state) {
-  for (const Colour colour : {Colour::White, Colour::Black}) {
-    const std::size_t kings =
-        state.getBoard.index.codesOf(pieceCode({colour, PieceType::King})).size();
-    if (kings == 0) return showColourName(colour) + " has no king";
-    if (kings > 1) return showColourName(colour) + " has " + std::to_string(kings) + " kings";
-  }
-  // The search would capture that king and then find a side without one.
-  if (inCheck(state, toggle(state.turn))) {
-    return showColourName(toggle(state.turn)) + " is in check with " + showColourName(state.turn) +
-           " to move";
-  }
-  return std::nullopt;
+  // The search would capture a king that can be taken and then find a side without one.
+  return irregularity(positionOf(state));
 }
 
 PositionSetUp setUpPosition(const PositionCommand& command) {
@@ -277,15 +268,16 @@ std::string infoString(std::string_view text) {
 }
 
 std::string uciScore(std::int32_t value, std::int32_t depth) {
-  // A mate scores depth-left × 10000000 for the side that mates when it falls inside the tree,
-  // and the checkmate term 100000000 plus the material when the last ply mates. From that the
-  // ply of the mating move follows, and from the ply the moves: plies 1 and 2 are move 1.
+  // A mate found inside the tree scores plies-left × `mateStep` for the side that mates, a mate
+  // on the last ply the static `mateValue` plus the material. From that the ply of the mating
+  // move follows, and from the ply the moves: plies 1 and 2 are move 1.
+  static_assert(std::int64_t{maxSearchDepth} * mateStep < mateValue - mateStep / 2);
   const std::int64_t magnitude = std::abs(static_cast<std::int64_t>(value));
   std::int64_t ply = 0;
-  if (magnitude >= 50000000) {
+  if (magnitude >= mateValue - mateStep / 2) {
     ply = depth;
-  } else if (magnitude >= 5000000) {
-    ply = depth - (magnitude + 5000000) / 10000000 + 1;
+  } else if (magnitude >= mateStep / 2) {
+    ply = depth - (magnitude + mateStep / 2) / mateStep + 1;
   }
   if (ply < 1) return "cp " + std::to_string(value);
   const std::int64_t moves = (ply + 1) / 2;
