@@ -96,8 +96,9 @@ class Session {
     std::string lastBestmove;
     for (std::string line; std::getline(lines, line);) {
       const bool known = line == "id name Quenlor" || line == "id author the Quenlor developers" ||
-                         line == "uciok" || line == "readyok" || line.starts_with("info depth ") ||
-                         line.starts_with("info string ") || line.starts_with("bestmove ");
+                         line.starts_with("option name ") || line == "uciok" || line == "readyok" ||
+                         line.starts_with("info depth ") || line.starts_with("info string ") ||
+                         line.starts_with("bestmove ");
       check(known, "a reply of an unknown kind: " + showStringLiteral(line));
       if (line.starts_with("bestmove ")) {
         ++bestmoves_;
@@ -120,23 +121,52 @@ class Session {
           std::to_string(bestmoves_) + " bestmoves for " + std::to_string(expectedBestmoves_) +
               " go commands");
     if (text == "isready") check(output == "readyok\n", "isready answered with " + output);
-    if (go != nullptr && !held_ && shadow_) checkMove(*shadow_, go->depth, lastBestmove);
+    if (go != nullptr && !held_ && shadow_) checkMove(*shadow_, *go, lastBestmove);
     if (go != nullptr && !held_ && noPosition_) {
       check(lastBestmove == "(none)", "a move without a position: " + lastBestmove);
     }
   }
 
-  // The move must be the first of the search's root list at the depth asked for.
-  static void checkMove(const State& state, std::optional<std::int32_t> depth,
-                        const std::string& played) {
+  // The move must be the one the search picks at the depth asked for (or the level set), among
+  // the moves named after "searchmoves", with the variety set.
+  void checkMove(const State& state, const GoCommand& go, const std::string& played) const {
     if (unsearchableReason(state)) {
       check(played == "(none)", "a move in a position the search cannot take: " + played);
       return;
     }
-    const std::int32_t d = std::clamp(depth.value_or(searchDepth), 1, searchDepth);
-    const ScoredMoveList result = deepeningResult(state, d);
-    const std::string expected = result.empty() ? "(none)" : refMoveText(result[0].move);
+    const std::int32_t d = std::clamp(go.depth.value_or(options_.level), 1, maxSearchDepth);
+    std::optional<std::vector<Move>> rootMoves;
+    if (go.searchMoves) {
+      std::vector<Move> named;
+      for (const Move& m : legalMoves(state)) {
+        const std::string text = refMoveText(m);
+        if (std::find(go.searchMoves->begin(), go.searchMoves->end(), text) !=
+            go.searchMoves->end()) {
+          named.push_back(m);
+        }
+      }
+      if (!named.empty()) rootMoves = named;
+    }
+    const ScoredMoveList result = deepeningResult(
+        state, d, nullptr, [](std::int32_t, const ScoredMoveList&) {}, rootMoves);
+    const std::optional<std::uint64_t> seed =
+        options_.variety ? std::optional<std::uint64_t>(options_.varietySeed) : std::nullopt;
+    const std::string expected =
+        result.empty() ? "(none)" : refMoveText(chooseMove(result, state, d, seed));
     check(played == expected, "played " + played + " where the search picks " + expected);
+  }
+
+  // "setoption" with a name and a value, good or bad; the model's options follow.
+  std::string optionLine() {
+    const std::string name =
+        pick(input_, std::array<const char*, 7>{"Skill Level", "skill level", "MultiPV", "Variety",
+                                                "Variety Seed", "Hash", "Skill"});
+    std::string value =
+        pick(input_, std::array<const char*, 12>{"1", "2", "3", "4", "5", "0", "-3", "true",
+                                                 "false", "x", "", "99999999999"});
+    if (input_.ConsumeBool()) value = std::to_string(input_.ConsumeIntegral<std::uint16_t>());
+    (void)applyOption(SetOption{name, value}, options_);
+    return "setoption name " + name + " value " + value;
   }
 
   std::string generateLine() {
@@ -146,8 +176,8 @@ class Session {
       case 2: return gameLine();
       case 3:
       case 4: return fenLine();
-      case 5:
-      case 6: return goLine();
+      case 5: return goLine();
+      case 6: return input_.ConsumeBool() ? goLine() : optionLine();
       case 7: {
         const std::string line = pick(input_, otherLines);
         if (line == "ucinewgame") {
@@ -270,6 +300,7 @@ class Session {
 
   FuzzedDataProvider& input_;
   UciSession session_;
+  UciOptions options_;  // as the session's options should be
 };
 
 }  // namespace

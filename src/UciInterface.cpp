@@ -1,6 +1,8 @@
 #include "UciInterface.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <limits>
@@ -152,8 +154,15 @@ Parser<GoCommand> goParameters() {
       then(spacedKeyword("infinite"), setting([](GoCommand& go) { go.infinite = true; })));
   changes.push_back(
       then(spacedKeyword("ponder"), setting([](GoCommand& go) { go.ponder = true; })));
-  // "searchmoves" and its moves, and any unknown word, pass as words that change nothing.
-  changes.push_back(then(nextWord(), returnP(none)));
+  changes.push_back(then(spacedKeyword("searchmoves"), setting([](GoCommand& go) {
+                           if (!go.searchMoves) go.searchMoves.emplace();
+                         })));
+  // Any other word is a move after "searchmoves", else it changes nothing.
+  changes.push_back(bind(nextWord(), [setting](std::string_view w) {
+    return setting([w = std::string(w)](GoCommand& go) {
+      if (go.searchMoves) go.searchMoves->push_back(w);
+    });
+  }));
   return foldMany(choice(std::move(changes)), GoCommand{}, [](GoCommand go, const GoChange& f) {
     f(go);
     return go;
@@ -260,7 +269,85 @@ PositionSetUp setUpPosition(const PositionCommand& command) {
 }
 
 std::vector<std::string> uciIdentification() {
-  return {"id name Quenlor", "id author the Quenlor developers", "uciok"};
+  std::vector<std::string> lines{"id name Quenlor", "id author the Quenlor developers"};
+  for (std::string& line : optionLines()) lines.push_back(std::move(line));
+  lines.emplace_back("uciok");
+  return lines;
+}
+
+namespace {
+
+// One spin option: its name, its range and where its value lives.
+struct SpinOption {
+  const char* name;
+  std::int32_t min;
+  std::int32_t max;
+  std::int32_t UciOptions::*value;
+};
+// One check option.
+struct CheckOption {
+  const char* name;
+  bool UciOptions::*value;
+};
+
+// "Skill Level" is the name GUIs and players know for an engine's strength setting; "MultiPV"
+// is the protocol's own name for the number of lines an analysis shows.
+constexpr std::array<SpinOption, 3> spinOptions{{
+    {"Skill Level", 1, maxSearchDepth, &UciOptions::level},
+    {"MultiPV", 1, static_cast<std::int32_t>(maxMoves), &UciOptions::multiPV},
+    {"Variety Seed", 0, std::numeric_limits<std::int32_t>::max(), &UciOptions::varietySeed},
+}};
+constexpr std::array<CheckOption, 1> checkOptions{{{"Variety", &UciOptions::variety}}};
+
+// Option names are compared without regard to case, as the protocol asks.
+bool sameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+}  // namespace
+
+std::vector<std::string> optionLines() {
+  const UciOptions defaults;
+  std::vector<std::string> lines;
+  for (const SpinOption& o : spinOptions) {
+    lines.push_back("option name " + std::string(o.name) + " type spin default " +
+                    std::to_string(defaults.*o.value) + " min " + std::to_string(o.min) + " max " +
+                    std::to_string(o.max));
+  }
+  for (const CheckOption& o : checkOptions) {
+    lines.push_back("option name " + std::string(o.name) + " type check default " +
+                    (defaults.*o.value ? "true" : "false"));
+  }
+  return lines;
+}
+
+std::optional<std::string> applyOption(const SetOption& command, UciOptions& options) {
+  const std::string value = quoteInput(command.value);
+  for (const SpinOption& o : spinOptions) {
+    if (!sameName(command.name, o.name)) continue;
+    const ParseResults<std::int32_t> read = papply(number(), command.value);
+    if (read.empty() || !read.front().second.empty() || read.front().first < o.min ||
+        read.front().first > o.max) {
+      return "option \"" + std::string(o.name) + "\" takes a whole number from " +
+             std::to_string(o.min) + " to " + std::to_string(o.max) + ", not " + value +
+             "; it stays " + std::to_string(options.*o.value);
+    }
+    options.*o.value = read.front().first;
+    return std::nullopt;
+  }
+  for (const CheckOption& o : checkOptions) {
+    if (!sameName(command.name, o.name)) continue;
+    if (command.value != "true" && command.value != "false") {
+      return "option \"" + std::string(o.name) + "\" takes true or false, not " + value +
+             "; it stays " + (options.*o.value ? "true" : "false");
+    }
+    options.*o.value = command.value == "true";
+    return std::nullopt;
+  }
+  return "no option " + quoteInput(command.name) + " ignored";
 }
 
 std::string infoString(std::string_view text) {
@@ -294,7 +381,7 @@ std::string rootLine(const ScoredMoveList& result) {
 }
 
 std::vector<std::string> searchAndReport(const std::optional<State>& position, const GoCommand& go,
-                                         std::ostream& out) {
+                                         const UciOptions& options, std::ostream& out) {
   if (!position) {
     writeLine(out, infoString("no position to search: the last FEN could not be read"));
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};
@@ -304,27 +391,43 @@ std::vector<std::string> searchAndReport(const std::optional<State>& position, c
     writeLine(out, infoString("cannot search this position: " + *reason));
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};
   }
-  const std::int32_t depth = std::clamp(go.depth.value_or(searchDepth), 1, searchDepth);
+  const std::int32_t depth = std::clamp(go.depth.value_or(options.level), 1, maxSearchDepth);
+  // "searchmoves": the legal moves it names, in generation order; none legal is as if absent.
+  std::optional<std::vector<Move>> rootMoves;
+  if (go.searchMoves) {
+    std::vector<Move> named;
+    for (const Move& m : legalMoves(state)) {
+      const bool listed = std::find(go.searchMoves->begin(), go.searchMoves->end(),
+                                    niceShowMove(m)) != go.searchMoves->end();
+      if (listed) named.push_back(m);
+    }
+    if (!named.empty()) rootMoves = std::move(named);
+  }
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   SearchStats stats;
-  const ScoredMoveList result =
-      deepeningResult(state, depth, &stats, [&](std::int32_t d, const ScoredMoveList& list) {
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        if (!list.empty()) {
-          writeLine(out, "info depth " + std::to_string(d) + " score " +
-                             uciScore(list[0].score.value, d) + " nodes " +
-                             std::to_string(stats.makeMoveCalls) + " time " + std::to_string(ms) +
-                             " pv " + niceShowMove(list[0].move));
-        }
-      });
+  const auto report = [&](std::int32_t d, const ScoredMoveList& list) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    const std::size_t lines = std::min<std::size_t>(list.size(), options.multiPV);
+    for (std::size_t k = 0; k < lines; ++k) {
+      if (list[k].score.kind != Score::Kind::Number) continue;
+      const std::string multipv = options.multiPV > 1 ? " multipv " + std::to_string(k + 1) : "";
+      writeLine(out, "info depth " + std::to_string(d) + multipv + " score " +
+                         uciScore(list[k].score.value, d) + " nodes " +
+                         std::to_string(stats.makeMoveCalls) + " time " + std::to_string(ms) +
+                         " pv " + niceShowMove(list[k].move));
+    }
+  };
+  const ScoredMoveList result = deepeningResult(state, depth, &stats, report, rootMoves);
   if (result.empty()) {
     writeLine(out, infoString(inCheck(state, state.turn) ? "no legal move: checkmate"
                                                          : "no legal move: stalemate"));
     return {rootLine(result), "bestmove (none)"};
   }
-  return {rootLine(result), "bestmove " + niceShowMove(result[0].move)};
+  const std::optional<std::uint64_t> seed =
+      options.variety ? std::optional<std::uint64_t>(options.varietySeed) : std::nullopt;
+  return {rootLine(result), "bestmove " + niceShowMove(chooseMove(result, state, depth, seed))};
 }
 
 }  // namespace quenlor

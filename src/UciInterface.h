@@ -42,12 +42,13 @@ struct PositionCommand {
   bool operator==(const PositionCommand&) const = default;
 };
 // "go" with its parameters. The clock and limit parameters are read and play no part: the search
-// is always the same. Only `depth` (an earlier iteration) and the two modes that hold the answer
-// back until "stop" matter.
+// is always the same. Only `depth` (the iterations), the words after "searchmoves" (the root
+// moves to consider) and the two modes that hold the answer back until "stop" matter.
 struct GoCommand {
   std::optional<std::int32_t> depth;
   bool infinite = false;
   bool ponder = false;
+  std::optional<std::vector<std::string>> searchMoves;
   bool operator==(const GoCommand&) const = default;
 };
 struct UciStop {
@@ -109,14 +110,34 @@ struct PositionSetUp {
 // the position before it.
 [[nodiscard]] PositionSetUp setUpPosition(const PositionCommand& command);
 
+//=== Options ===//
+
+// The settings "setoption" changes, with their defaults: the default engine plays as it always
+// has.
+struct UciOptions {
+  std::int32_t level = searchDepth;  // "Skill Level": the iterations of the search
+  std::int32_t multiPV = 1;          // "MultiPV": root moves reported per iteration
+  bool variety = false;              // "Variety": choose among moves near the best
+  std::int32_t varietySeed = 0;      // "Variety Seed"
+  bool operator==(const UciOptions&) const = default;
+};
+
+// The "option" lines of the identification.
+[[nodiscard]] std::vector<std::string> optionLines();
+
+// Applies one "setoption" to `options`; when the name is unknown or the value unreadable or out
+// of range, the option keeps its value and the text of the "info string" saying so is returned.
+[[nodiscard]] std::optional<std::string> applyOption(const SetOption& command, UciOptions& options);
+
 //=== Replies ===//
 
 // The program's usage text, printed by `quenlor-uci --help`.
 inline constexpr const char* uciUsage =
     "Usage: quenlor-uci [--help | --version]\n"
     "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
-    "reads UCI commands on standard input. Every \"go\" runs the same four-ply search;\n"
-    "\"go depth N\" with N from 1 to 3 plays weaker. For xboard, use quenlor.\n";
+    "reads UCI commands on standard input. Every \"go\" runs the same search, four\n"
+    "plies deep by default; the \"Skill Level\" option (1 to 6) or \"go depth N\" sets\n"
+    "its depth. For xboard, use quenlor.\n";
 
 // The lines answering "uci", without newlines.
 [[nodiscard]] std::vector<std::string> uciIdentification();
@@ -131,11 +152,14 @@ inline constexpr const char* uciUsage =
 // The root list in `move:score` words after "info string root" (unscored entries left out).
 [[nodiscard]] std::string rootLine(const ScoredMoveList& result);
 
-// Runs the search that "go" asks for on `state`, writing an "info depth" line to `out` as each
-// iteration ends, and returns the closing lines without newlines (the root line, then
-// "bestmove"), to be written at once or held back until "stop". Without a position, or on one
-// the search cannot take, an "info string" says why and the move is "(none)".
+// Runs the search that "go" asks for on `state` with `options`, writing "info depth" lines to
+// `out` as each iteration ends (one per root move up to "MultiPV", with "multipv K" when it is
+// above 1), and returns the closing lines without newlines (the root line, then "bestmove"), to
+// be written at once or held back until "stop". Without a position, or on one the search cannot
+// take, an "info string" says why and the move is "(none)".
 [[nodiscard]] std::vector<std::string> searchAndReport(const std::optional<State>& state,
-                                                       const GoCommand& go, std::ostream& out);
+                                                       const GoCommand& go,
+                                                       const UciOptions& options,
+                                                       std::ostream& out);
 
 }  // namespace quenlor

@@ -33,8 +33,9 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
         } else if constexpr (std::is_same_v<C, UciNewGame>) {
           state_ = newGame();
         } else if constexpr (std::is_same_v<C, SetOption>) {
-          writeLine(out,
-                    infoString("no option " + quoteInput(c.name) + ": Quenlor has no options"));
+          if (const std::optional<std::string> problem = applyOption(c, options_)) {
+            writeLine(out, infoString(*problem));
+          }
         } else if constexpr (std::is_same_v<C, PositionCommand>) {
           PositionSetUp setUp = setUpPosition(c);
           state_ = std::move(setUp.state);
@@ -43,7 +44,7 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
           // Every "go" gets its own bestmove: one still held back is sent first.
           writeLines(out, held_);
           held_.clear();
-          std::vector<std::string> closing = searchAndReport(state_, c, out);
+          std::vector<std::string> closing = searchAndReport(state_, c, options_, out);
           if (c.infinite || c.ponder) {
             held_ = std::move(closing);
             pondering_ = c.ponder && !c.infinite;

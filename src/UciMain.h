@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Types.h"
+#include "UciInterface.h"
 
 namespace quenlor {
 
@@ -31,6 +32,7 @@ class UciSession {
   std::optional<State> state_;     // none after a FEN that could not be read
   std::vector<std::string> held_;  // the closing lines of a search waiting for "stop"
   bool pondering_ = false;  // held by "go ponder" alone, so that "ponderhit" releases them too
+  UciOptions options_;
 };
 
 // The longest input line the program reads (1 MiB, room for games of a hundred thousand moves);

@@ -47,14 +47,26 @@ const std::string mateInOneAnswer =
     "info string root a1a8:40000000 a1c1:222 a1d1:222 a1e1:222 a1f1:214 a1b1:214\n"
     "bestmove a1a8\n";
 
+// The mate in one searched one ply deep.
+const std::string depthOne =
+    "info depth 1 score mate 1 nodes 17 time T pv a1a8\n"
+    "info string root a1a8:100000184 a1c1:214 a1d1:214 a1e1:214 a1f1:214 a1b1:184 a1a2:184 "
+    "a1a3:184 a1a4:184 a1a5:184 a1a6:184 a1a7:184 g1h1:184 g1g2:176 g1h2:176 g1f1:174 g1f2:169\n"
+    "bestmove a1a8\n";
+const std::string identification =
+    "id name Quenlor\nid author the Quenlor developers\n"
+    "option name Skill Level type spin default 4 min 1 max 6\n"
+    "option name MultiPV type spin default 1 min 1 max 1120\n"
+    "option name Variety Seed type spin default 0 min 0 max 2147483647\n"
+    "option name Variety type check default false\nuciok\n";
+
 TEST(UciSession, Transcripts) {
   const std::string noneAnswer = "info string root\nbestmove (none)\n";
   const std::string noPosition =
       "info string no position to search: the last FEN could not be read\n";
   // clang-format off
   const std::vector<std::pair<std::string, std::string>> cases{
-      {"uci\nisready\nquit\nisready\n",
-       "id name Quenlor\nid author the Quenlor developers\nuciok\nreadyok\n"},
+      {"uci\nisready\nquit\nisready\n", identification + "readyok\n"},
       {mateInOne + "go wtime 1000 btime 1000 winc 0 binc 0\n", mateInOneSearch + mateInOneAnswer},
       // "go depth N": the iterations up to N and the move of the last.
       {mateInOne + "go depth 2\n",
@@ -103,16 +115,43 @@ TEST(UciSession, Transcripts) {
        "info string no legal move: stalemate\n" + noneAnswer},
       {"position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\ngo depth 2\n",
        "info string no legal move: checkmate\n" + noneAnswer},
+      // Options: a value out of range or unreadable keeps the old one; names in any case.
+      {"setoption name Skill Level value 7\nsetoption name skill level value 2x\n"
+       "setoption name Variety value yes\nsetoption name MultiPV value 0\n"
+       "setoption name Variety Seed value -1\nsetoption name SKILL LEVEL value 1\n"
+       "setoption name Skill Level value 9\n" + mateInOne + "go\n",
+       "info string option \"Skill Level\" takes a whole number from 1 to 6, not \"7\"; it stays 4\n"
+       "info string option \"Skill Level\" takes a whole number from 1 to 6, not \"2x\"; it stays 4\n"
+       "info string option \"Variety\" takes true or false, not \"yes\"; it stays false\n"
+       "info string option \"MultiPV\" takes a whole number from 1 to 1120, not \"0\"; it stays 1\n"
+       "info string option \"Variety Seed\" takes a whole number from 0 to 2147483647, not \"-1\"; "
+       "it stays 0\n"
+       "info string option \"Skill Level\" takes a whole number from 1 to 6, not \"9\"; it stays 1\n" +
+       depthOne},
+      // MultiPV: one line per root move of each iteration, in the root list's order.
+      {"setoption name MultiPV value 3\n" + mateInOne + "go depth 2\n",
+       "info depth 1 multipv 1 score mate 1 nodes 17 time T pv a1a8\n"
+       "info depth 1 multipv 2 score cp 214 nodes 17 time T pv a1c1\n"
+       "info depth 1 multipv 3 score cp 214 nodes 17 time T pv a1d1\n"
+       "info depth 2 multipv 1 score mate 1 nodes 50 time T pv a1a8\n"
+       "info depth 2 multipv 2 score cp 224 nodes 50 time T pv a1c1\n"
+       "info depth 2 multipv 3 score cp 224 nodes 50 time T pv a1d1\n"
+       "info string root a1a8:20000000 a1c1:224 a1d1:224 a1e1:224 a1f1:224 a1b1:194 a1a2:194 "
+       "a1a3:194 a1a4:194 a1a5:194 a1a6:194 a1a7:194 g1h1:194 g1g2:186 g1h2:186 g1f1:184 "
+       "g1f2:179\nbestmove a1a8\n"},
+      // "searchmoves": only the legal moves named; none legal is as if absent.
+      {mateInOne + "go depth 1 searchmoves g1h1 a1b1 h2h4\ngo depth 1 searchmoves h2h4\n",
+       "info depth 1 score cp 184 nodes 2 time T pv a1b1\n"
+       "info string root a1b1:184 g1h1:184\nbestmove a1b1\n" + depthOne},
       // Lines without a command, options, and Windows line ends.
       {"setoption name Hash value 16\nfoo bar\n\n \t\ndebug on\nposition\n\x01\xff x\n",
-       "info string no option \"Hash\": Quenlor has no options\n"
+       "info string no option \"Hash\" ignored\n"
        "info string unknown command \"foo\" ignored\n"
        "info string unsupported command \"debug\" ignored\n"
        "info string position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\"\n"
        "info string unknown command \"\\SOH\\255\" ignored\n"},
       {"uci\r\n" + mateInOne.substr(0, mateInOne.size() - 1) + "\r\ngo\r\nquit\r\n",
-       "id name Quenlor\nid author the Quenlor developers\nuciok\n" + mateInOneSearch +
-       mateInOneAnswer},
+       identification + mateInOneSearch + mateInOneAnswer},
   };
   // clang-format on
   for (const auto& [input, output] : cases) {

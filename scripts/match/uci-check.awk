@@ -1,6 +1,6 @@
 # Checks polyglot's log (its LogFile) for the conversation with quenlor-uci. Each command must
 # get the answer the engine owes it, and the engine must write nothing else:
-#   uci       -> "id ..." lines, then "uciok"
+#   uci       -> "id ..." and "option ..." lines, then "uciok"
 #   isready   -> "readyok"
 #   go ...    -> "info ..." lines, then one "bestmove MOVE" (a coordinate move or "(none)")
 #   otherwise -> nothing but "info ..." lines
@@ -37,7 +37,7 @@ function command(line,   word) {
 # One line the engine wrote.
 function reply(line,   kind) {
   if (line ~ /^info /) return
-  if (line ~ /^id (name|author) / && head < tail && owed[head] == "uciok") return
+  if (line ~ /^(id (name|author)|option name) / && head < tail && owed[head] == "uciok") return
   kind = owed[head]
   if (head == tail ||
       !((kind == "uciok" && line == "uciok") || (kind == "readyok" && line == "readyok") ||
