@@ -1,7 +1,8 @@
 // quenlor-tool: developer modes over FEN positions.
 //   quenlor-tool perft "<FEN>" <depth> [--divide]   leaf counts of the legal-move tree
-//   quenlor-tool best "<FEN>"                        the engine's move and its root list
-//   quenlor-tool best -                              one chosen move per FEN read from stdin
+//   quenlor-tool best "<FEN>" [<level>]              the engine's move and its root list
+//   quenlor-tool best - [<level>]                    one chosen move per FEN read from stdin
+//   quenlor-tool times <level>                       reply times over the FENs read from stdin
 //   quenlor-tool signature                           the bench signature of the engine
 //   quenlor-tool positions <count> <seed>            varied positions from seeded games, as FENs
 // Exit status 2 for a bad command line or FEN.
@@ -9,7 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,7 +31,8 @@ using namespace quenlor;
 
 int usage() {
   std::cerr << "usage: quenlor-tool perft \"<FEN>\" <depth> [--divide]\n"
-               "       quenlor-tool best \"<FEN>\" | -\n"
+               "       quenlor-tool best \"<FEN>\" | - [<level>]\n"
+               "       quenlor-tool times <level>\n"
                "       quenlor-tool signature\n"
                "       quenlor-tool positions <count> <seed>\n";
   return 2;
@@ -69,26 +73,64 @@ int perftMode(const std::vector<std::string>& args) {
   return 0;
 }
 
+// A level from 1 to `maxSearchDepth`, or nothing.
+std::optional<std::int32_t> readLevel(const std::string& text) {
+  std::int32_t level = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
+  if (error != std::errc() || end != text.data() + text.size() || level < 1 ||
+      level > maxSearchDepth) {
+    std::cerr << "quenlor-tool: the level must be a number from 1 to " << maxSearchDepth << "\n";
+    return std::nullopt;
+  }
+  return level;
+}
+
 int bestMode(const std::vector<std::string>& args) {
-  if (args.size() != 1) return usage();
+  if (args.empty() || args.size() > 2) return usage();
+  const std::optional<std::int32_t> level = args.size() == 2 ? readLevel(args[1]) : searchDepth;
+  if (!level) return 2;
   if (args[0] == "-") {
     std::string line;
     while (std::getline(std::cin, line)) {
       if (line.empty()) continue;
       const std::optional<State> state = readFen(line);
       if (!state) return 2;
-      const std::optional<Move> move = cpuMove(*state);
-      std::cout << (move ? niceShowMove(*move) : "none") << "\n";
+      const ScoredMoveList result = deepeningResult(*state, *level);
+      std::cout << (result.empty() ? "none" : niceShowMove(result[0].move)) << "\n";
     }
     return 0;
   }
   const std::optional<State> state = readFen(args[0]);
   if (!state) return 2;
-  const ScoredMoveList result = deepeningResult(*state);
+  const ScoredMoveList result = deepeningResult(*state, *level);
   std::cout << "bestmove " << (result.empty() ? "none" : niceShowMove(result[0].move)) << "\n";
   for (const ScoredMove& entry : result) {
     std::cout << niceShowMove(entry.move) << " " << entry.score.value << "\n";
   }
+  return 0;
+}
+
+// The time of each reply at a level over the FENs read from standard input: the median, the
+// 90th percentile and the maximum, in milliseconds.
+int timesMode(const std::vector<std::string>& args) {
+  if (args.size() != 1) return usage();
+  const std::optional<std::int32_t> level = readLevel(args[0]);
+  if (!level) return 2;
+  std::vector<double> ms;
+  for (std::string line; std::getline(std::cin, line);) {
+    if (line.empty()) continue;
+    const std::optional<State> state = readFen(line);
+    if (!state) return 2;
+    const auto start = std::chrono::steady_clock::now();
+    (void)deepeningResult(*state, *level);
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+  }
+  if (ms.empty()) return usage();
+  std::sort(ms.begin(), ms.end());
+  std::cout << "level " << *level << " over " << ms.size() << " positions: median "
+            << ms[ms.size() / 2] << " ms, 90th percentile " << ms[ms.size() * 9 / 10]
+            << " ms, maximum " << ms.back() << " ms\n";
   return 0;
 }
 
@@ -162,6 +204,7 @@ int main(int argc, char** argv) {
   try {
     if (mode == "perft") return perftMode(args);
     if (mode == "best") return bestMode(args);
+    if (mode == "times") return timesMode(args);
     if (mode == "positions") return positionsMode(args);
     if (mode == "signature" && args.empty()) {
       std::cout << "signature " << quenlor::benchSignature() << "\n";

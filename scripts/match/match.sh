@@ -24,6 +24,8 @@ usage: scripts/match/match.sh [options]
       --uci            the opponent speaks UCI: run it through the polyglot adapter
       --uci-option N=V set a UCI option of the opponent (with --uci; may be repeated),
                        e.g. "Skill Level=5"
+      --quenlor-option N=V  set a UCI option of quenlor-uci (with --uci-quenlor; may be
+                       repeated), e.g. "Skill Level=2"
   -d, --depth N        the opponent's search depth, sent to it alone as "sd N" (default 2;
                        0: not sent)
   -m, --max-moves N    adjudicate a draw after N moves (default 150)
@@ -43,7 +45,7 @@ die() {
 }
 
 games=2 quenlor="" opponent=fairymax uci=0 depth=2 maxMoves=150 stall=60 out="" display=""
-screenshot="" uciOptions=() quenlorUci=0 colour=black
+screenshot="" uciOptions=() quenlorOptions=() quenlorUci=0 colour=black
 while [ $# -gt 0 ]; do
   case $1 in
     -n | --games) games=${2:-}; shift ;;
@@ -53,6 +55,7 @@ while [ $# -gt 0 ]; do
     -u | --uci-quenlor) quenlorUci=1 ;;
     -c | --colour | --color) colour=${2:-}; shift ;;
     --uci-option) uciOptions+=("${2:-}"); shift ;;
+    --quenlor-option) quenlorOptions+=("${2:-}"); shift ;;
     -d | --depth) depth=${2:-}; shift ;;
     -m | --max-moves) maxMoves=${2:-}; shift ;;
     -s | --stall) stall=${2:-}; shift ;;
@@ -125,6 +128,23 @@ if [ "$uci" = 1 ]; then
   opponent="polyglot $out/polyglot.ini"
 elif [ ${#uciOptions[@]} -gt 0 ]; then
   die "--uci-option needs --uci"
+fi
+if [ ${#quenlorOptions[@]} -gt 0 ]; then
+  # quenlor-uci takes its options before the interface's first command: a small wrapper sends
+  # them, then hands the interface's lines on.
+  [ "$quenlorUci" = 1 ] || die "--quenlor-option needs --uci-quenlor"
+  {
+    printf '#!/bin/sh
+{ '
+    for option in "${quenlorOptions[@]}"; do
+      [[ $option == *=* ]] || die "not NAME=VALUE: '$option'"
+      printf "echo 'setoption name %s value %s'; " "${option%%=*}" "${option#*=}"
+    done
+    printf 'exec cat; } | exec %s
+' "$quenlor"
+  } >"$out/quenlor-with-options"
+  chmod +x "$out/quenlor-with-options"
+  quenlor="$out/quenlor-with-options"
 fi
 pgn="$out/games.pgn" faults="$out/faults.txt" summary="$out/summary.txt"
 rm -f "$pgn" "$faults" "$summary" "$out"/xboard-*.debug "$out"/xboard-*.log "$out"/polyglot-*.log
