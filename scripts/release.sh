@@ -29,33 +29,49 @@ for page in docs/man/*.6; do grep -q "^\.TH .*\"Quenlor $version\"" "$page" || s
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 echo "== Quenlor $version"
 
+# --- Windows programs, cross-compiled and statically linked (only Windows' own DLLs may be
+# named), then checked under Wine: in the background while the package builds.
+windows() {
+  [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
+  cmake --build --preset windows -j 2 >/dev/null
+  for exe in build/windows/quenlor.exe build/windows/quenlor-uci.exe; do
+    dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -u)
+    other=$(grep -viE '^(kernel32|msvcrt|user32|advapi32|ws2_32|shell32|ole32)\.dll$' <<<"$dlls" || true)
+    [ -z "$other" ] || { echo "release: $exe needs $other" >&2; return 1; }
+    echo "$(basename "$exe"): DLLs $(paste -sd' ' <<<"$dlls")"
+  done
+  scripts/wine-check.sh $([ $mode = check ] && echo --quick)
+}
+mkdir -p build
+windows >build/windows-check.log 2>&1 &
+windows_job=$!
+# Whatever stops the script waits for the background part first: nothing is left running.
+trap 'wait' EXIT
+die() { echo "release: $*" >&2; exit 1; }
+
 # --- Debian package, built by dpkg-buildpackage in a copy of the source (tracked and new files,
-# nothing ignored), since it writes beside the source folder.
+# nothing ignored), since it writes beside the source folder. The check leaves out the debug
+# symbols package.
 deb=build/deb
 rm -rf "$deb" && mkdir -p "$deb/quenlor-$version"
 git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - |
   tar -x -C "$deb/quenlor-$version"
 echo "== Debian package"
+[ $mode = check ] && export DEB_BUILD_OPTIONS="noddebs ${DEB_BUILD_OPTIONS:-}"
 (cd "$deb/quenlor-$version" && dpkg-buildpackage -b -us -uc -j2 >../build.log 2>&1) ||
-  { tail -30 "$deb/build.log"; echo "release: dpkg-buildpackage failed ($deb/build.log)" >&2; exit 1; }
+  { tail -30 "$deb/build.log"; die "dpkg-buildpackage failed ($deb/build.log)"; }
 package=$deb/quenlor_${version}_amd64.deb
 # No error and no warning; info tags are shown.
 lintian --display-info --fail-on error,warning "$deb/quenlor_${version}_amd64.changes" 2>&1 |
   grep -v 'running with root privileges' | tee "$deb/lintian.txt" || true
-[ "${PIPESTATUS[0]}" -eq 0 ] || { echo "release: lintian found errors or warnings" >&2; exit 1; }
+[ "${PIPESTATUS[0]}" -eq 0 ] || die "lintian found errors or warnings"
 echo "lintian: no error, no warning ($(grep -c '^I:' "$deb/lintian.txt" || true) info tags)"
 
-# --- Windows programs, cross-compiled and statically linked: only Windows' own DLLs may be named.
 echo "== Windows programs"
-[ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
-cmake --build --preset windows -j 2 >/dev/null
-for exe in build/windows/quenlor.exe build/windows/quenlor-uci.exe; do
-  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -u)
-  other=$(grep -viE '^(kernel32|msvcrt|user32|advapi32|ws2_32|shell32|ole32)\.dll$' <<<"$dlls" || true)
-  [ -z "$other" ] || { echo "release: $exe needs $other" >&2; exit 1; }
-  echo "$(basename "$exe"): DLLs $(paste -sd' ' <<<"$dlls")"
-done
-scripts/wine-check.sh $([ $mode = check ] && echo --quick)
+windows_status=0
+wait $windows_job || windows_status=$?
+cat build/windows-check.log
+[ $windows_status -eq 0 ] || die "the Windows programs failed their check"
 
 if [ $mode = check ]; then
   echo "== release check passed"
