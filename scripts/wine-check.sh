@@ -9,8 +9,8 @@
 #     same output, standard error and exit status as natively;
 #   - full mode only: quenlor-tool.exe prints the native bench signature.
 #   scripts/wine-check.sh [--quick]   --quick: 11 positions and 2 games (CI); default: all
-# Needs wine (Debian's wine and wine64) and g++-mingw-w64-x86-64-posix (scripts/install-deps.sh
-# --packaging). Wine's prefix lives in build/wine-prefix; its files in build/wine-check/.
+# Needs Debian's wine, wine64 and g++-mingw-w64-x86-64-posix (scripts/install-deps.sh installs
+# them). Wine's prefix lives in build/wine-prefix; the runs' files in build/wine-check/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=full
