@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Quenlor and passes every test: the release build, the web site in a browser, the
-# sanitizer build, the formatting check, and the short fuzzing run. Installs missing Debian
-# packages first.
+# Builds Quenlor and passes every test: the release build, the release packages (Debian and
+# Windows), the web site in a browser, the sanitizer build, the formatting check, and the short
+# fuzzing run. Installs missing Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,6 +14,11 @@ echo "== release build and tests"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs"
 ctest --preset release -j "$jobs"
+
+echo "== packaging"
+# The Debian package built and lintian-clean, the Windows programs cross-compiled and answering
+# the quick set of reference positions and games under Wine as the Linux build does.
+scripts/release.sh --check
 
 echo "== browser"
 # The site built with Emscripten and esbuild, the engine checked under Node against the native

@@ -9,6 +9,10 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #endif
 
 namespace quenlor {
@@ -80,7 +84,16 @@ int programMain(int argc, char** argv, std::string_view name, std::string_view u
   }
   // A closed pipe must show up as a failed write (exit status 1), not kill the process.
   std::signal(SIGINT, interrupts == Interrupts::Ignored ? SIG_IGN : SIG_DFL);
+#ifdef SIGPIPE
   std::signal(SIGPIPE, SIG_IGN);
+#endif
+#ifdef _WIN32
+  // Binary mode: the same bytes in and out as elsewhere ("\n" stays "\n"; CR and Ctrl-Z reach
+  // the reader, which drops a CR before the newline itself).
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   // Every line must reach the interface at once. Standard input keeps its buffer: the engine is
   // its only reader, so buffering it changes nothing but the speed of reading long lines.
   std::ios::sync_with_stdio(false);

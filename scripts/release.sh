@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Builds Quenlor's release files into build/release-artifacts/:
+#   quenlor_<version>_amd64.deb                 Debian package (dpkg-buildpackage, lintian-clean)
+#   quenlor-<version>-windows-x86_64.zip        quenlor.exe, quenlor-uci.exe, README.txt, LICENSE.txt
+#   quenlor-web-<version>.tar.gz                the static web site (scripts/web.sh), with notices
+#   SHA256SUMS
+# The version is the one of `project(quenlor VERSION ...)` in CMakeLists.txt; debian/changelog,
+# CHANGELOG.md and the manual pages must name it. Installs the Debian packages it needs first.
+#   scripts/release.sh           everything, the Windows programs checked under Wine in full
+#   scripts/release.sh --check   CI: the package built and linted, the Windows programs built and
+#                                checked under Wine on the quick set; no artifacts written
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mode=release
+case ${1:-} in
+  --check) mode=check ;;
+  "") ;;
+  *) echo "usage: scripts/release.sh [--check]" >&2; exit 2 ;;
+esac
+scripts/install-deps.sh
+
+version=$(sed -n 's/^project(quenlor VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+stale() { echo "release: $1 does not name version $version" >&2; exit 1; }
+[ "$(dpkg-parsechangelog -S Version)" = "$version" ] || stale debian/changelog
+grep -q "^## $version " CHANGELOG.md || stale CHANGELOG.md
+for page in docs/man/*.6; do grep -q "^\.TH .*\"Quenlor $version\"" "$page" || stale "$page"; done
+# Timestamps inside the archives: the last commit's, so that the same commit gives the same files.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+echo "== Quenlor $version"
+
+# --- Windows programs, cross-compiled and statically linked (only Windows' own DLLs may be
+# named), then checked under Wine: in the background while the package builds.
+windows() {
+  [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
+  cmake --build --preset windows -j 2 >/dev/null
+  for exe in build/windows/quenlor.exe build/windows/quenlor-uci.exe; do
+    dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -u)
+    other=$(grep -viE '^(kernel32|msvcrt|user32|advapi32|ws2_32|shell32|ole32)\.dll$' <<<"$dlls" || true)
+    [ -z "$other" ] || { echo "release: $exe needs $other" >&2; return 1; }
+    echo "$(basename "$exe"): DLLs $(paste -sd' ' <<<"$dlls")"
+  done
+  scripts/wine-check.sh $([ $mode = check ] && echo --quick)
+}
+mkdir -p build
+windows >build/windows-check.log 2>&1 &
+windows_job=$!
+# Whatever stops the script waits for the background part first: nothing is left running.
+trap 'wait' EXIT
+die() { echo "release: $*" >&2; exit 1; }
+
+# --- Debian package, built by dpkg-buildpackage in a copy of the source (tracked and new files,
+# nothing ignored), since it writes beside the source folder. The check leaves out the debug
+# symbols package.
+deb=build/deb
+rm -rf "$deb" && mkdir -p "$deb/quenlor-$version"
+git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - |
+  tar -x -C "$deb/quenlor-$version"
+echo "== Debian package"
+[ $mode = check ] && export DEB_BUILD_OPTIONS="noddebs ${DEB_BUILD_OPTIONS:-}"
+(cd "$deb/quenlor-$version" && dpkg-buildpackage -b -us -uc -j2 >../build.log 2>&1) ||
+  { tail -30 "$deb/build.log"; die "dpkg-buildpackage failed ($deb/build.log)"; }
+package=$deb/quenlor_${version}_amd64.deb
+# No error and no warning; info tags are shown.
+lintian --display-info --fail-on error,warning "$deb/quenlor_${version}_amd64.changes" 2>&1 |
+  grep -v 'running with root privileges' | tee "$deb/lintian.txt" || true
+[ "${PIPESTATUS[0]}" -eq 0 ] || die "lintian found errors or warnings"
+echo "lintian: no error, no warning ($(grep -c '^I:' "$deb/lintian.txt" || true) info tags)"
+
+echo "== Windows programs"
+windows_status=0
+wait $windows_job || windows_status=$?
+cat build/windows-check.log
+[ $windows_status -eq 0 ] || die "the Windows programs failed their check"
+
+if [ $mode = check ]; then
+  echo "== release check passed"
+  exit 0
+fi
+
+out=build/release-artifacts
+stage=build/release-stage
+rm -rf "$out" "$stage" && mkdir -p "$out" "$stage"
+cp "$package" "$out/"
+
+# Text for Windows readers with CR LF line ends.
+todos() { sed 's/\r*$/\r/' "$1" >"$2"; }
+win=quenlor-$version-windows-x86_64
+mkdir "$stage/$win"
+cp build/windows/quenlor.exe build/windows/quenlor-uci.exe "$stage/$win/"
+sed "s/@VERSION@/$version/g" packaging/windows-README.txt >"$stage/README.txt"
+todos "$stage/README.txt" "$stage/$win/README.txt"
+todos LICENSE "$stage/$win/LICENSE.txt"
+touch -d "@$SOURCE_DATE_EPOCH" "$stage/$win" "$stage/$win"/*
+(cd "$stage" && zip -X -q -r "../release-artifacts/$win.zip" "$win")
+
+# --- The web site, with the licence and the notices of the bundled packages.
+echo "== web site"
+scripts/web.sh >/dev/null
+web=quenlor-web-$version
+cp -r build/web "$stage/$web"
+cp LICENSE "$stage/$web/LICENSE"
+{
+  echo "Quenlor $version, the web page: GPL-3.0-or-later (see LICENSE)."
+  echo "Its app.js and app.css bundle these packages (versions pinned in web/package-lock.json"
+  echo "of the Quenlor source tree), built with esbuild (MIT, at build time only):"
+  for p in chessground chess.js; do
+    echo
+    echo "== $p $(node -p "require('./web/node_modules/$p/package.json').version"):" \
+      "$(node -p "require('./web/node_modules/$p/package.json').license")"
+    if [ "$p" = chessground ]; then
+      echo "The GNU General Public License, version 3, as in LICENSE."
+    else
+      cat "web/node_modules/$p/LICENSE"
+    fi
+  done
+} >"$stage/$web/THIRD-PARTY-NOTICES.txt"
+tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
+  -C "$stage" -cf - "$web" | gzip -n -9 >"$out/$web.tar.gz"
+
+(cd "$out" && sha256sum -- *.deb *.zip *.tar.gz >SHA256SUMS)
+echo "== release files in $out/"
+(cd "$out" && ls -l && cat SHA256SUMS)
