@@ -141,8 +141,7 @@ std::int32_t doubledPawnPenalty(Colour colour, const Board& board) noexcept {
 }
 
 std::int32_t checkAdjustment(const State& state) {
-  if (!inCheck(state, state.turn)) return 0;
-  return hasLegalMove(state) ? checkBonus : mateValue;
+  return inCheck(state, state.turn) ? checkTerm(positionOf(state)) : 0;
 }
 
 std::int32_t evaluatePosition(Colour colour, const State& state) {
