@@ -361,6 +361,10 @@ void candidates(std::int32_t depth, const Position& p, const Terms& terms, const
   if (depth >= 2) orderMoves<K>(p, terms, checks, moves, keyed, childTerms, stats, path);
 }
 
+template <Kings K>
+Best nodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& terms,
+               SearchStats* stats, const GamePath* path, const CheckTest* test);
+
 // The score of the first entry of the node's scored list, or nothing when it has no move. Only
 // that score travels up the tree, so inner nodes keep no list: the best score so far is the
 // first entry's score (a later equal score stays behind it), and a cut-off returns the
@@ -368,10 +372,18 @@ void candidates(std::int32_t depth, const Position& p, const Terms& terms, const
 template <Kings K>
 Best nodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& terms,
                SearchStats* stats, const GamePath* path) {
-  constexpr bool Checked = K != Kings::Trusted;
-  std::optional<CheckTest> checks;
-  if constexpr (!Checked) checks.emplace(p);
-  const CheckTest* test = checks ? &*checks : nullptr;
+  if constexpr (K == Kings::Trusted) {
+    const CheckTest checks(p);
+    return nodeValue<K>(bound, depth, p, terms, stats, path, &checks);
+  } else {
+    return nodeValue<K>(bound, depth, p, terms, stats, path, nullptr);
+  }
+}
+
+// `nodeValue` with the node's check test (none below an irregular position).
+template <Kings K>
+Best nodeValue(Bound bound, std::int32_t depth, const Position& p, const Terms& terms,
+               SearchStats* stats, const GamePath* path, const CheckTest* test) {
   PackedMoveList moves;
   KeyedMoves keyed;
   ChildTerms childTerms;
