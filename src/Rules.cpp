@@ -349,9 +349,9 @@ class Generator {
     switch (type) {
       case PieceType::King: return kingSteps(from) && castlings();
       case PieceType::Knight: return steps(from, knightTargets);
-      case PieceType::Rook: return slides(from, rookOrder);
-      case PieceType::Bishop: return slides(from, bishopOrder);
-      case PieceType::Queen: return slides(from, rookOrder) && slides(from, bishopOrder);
+      case PieceType::Rook: return slides<rookOrder>(from);
+      case PieceType::Bishop: return slides<bishopOrder>(from);
+      case PieceType::Queen: return slides<rookOrder>(from) && slides<bishopOrder>(from);
       case PieceType::Pawn: return pawn(from);
     }
     return true;
@@ -384,28 +384,30 @@ class Generator {
     return 0xFFULL << (8U * (white_ ? 3U : 4U));
   }
 
-  bool emit(SquareCode from, std::uint64_t targets, std::size_t d) {
-    while (targets != 0) {
-      const SquareCode to = nearestOn(targets, d);
+  // The squares of ray `D` in `targets`, nearest first; the direction is a template argument,
+  // so that which end of the set comes next is known when compiling.
+  template <std::size_t D>
+  bool ray(SquareCode from, std::uint64_t allowed) {
+    for (std::uint64_t targets = rayTargets(from, D, occupied_) & allowed; targets != 0;) {
+      const SquareCode to = nearestOn(targets, D);
       targets &= ~squareBit(to);
       if (!visit_(packedMove(from, to))) return false;
     }
     return true;
   }
 
-  // Each direction's reachable squares, nearest first.
-  bool slides(SquareCode from, const std::array<std::size_t, 4>& order) {
+  // Each direction's reachable squares in the order of `Order`, nearest first.
+  template <const std::array<std::size_t, 4>& Order>
+  bool slides(SquareCode from) {
     const std::uint64_t allowed = ~own_ & legality_.allowed(from);
     if constexpr (Counting) {
       std::uint64_t targets = 0;
-      for (std::size_t d : order) targets |= rayTargets(from, d, occupied_);
+      for (std::size_t d : Order) targets |= rayTargets(from, d, occupied_);
       visit_.add(countBits(targets & allowed));
       return true;
     }
-    for (std::size_t d : order) {
-      if (!emit(from, rayTargets(from, d, occupied_) & allowed, d)) return false;
-    }
-    return true;
+    return ray<Order[0]>(from, allowed) && ray<Order[1]>(from, allowed) &&
+           ray<Order[2]>(from, allowed) && ray<Order[3]>(from, allowed);
   }
 
   // The table's squares in table order that the legality allows.
