@@ -503,7 +503,7 @@ ui.moves.addEventListener('click', (event) => {
 byTestId('review-live').addEventListener('click', goLive);
 document.addEventListener('keydown', (event) => {
   if (event.altKey || event.ctrlKey || event.metaKey) return;
-  if (event.target.closest('input, select, textarea, [contenteditable]')) return;
+  if (event.target.closest('input:not([type="checkbox"]), select, textarea')) return;
   const length = state.game.history().length;
   const at = state.reviewPly ?? length;
   const target = { ArrowLeft: at - 1, ArrowRight: at + 1, Home: 0, End: length }[event.key];
