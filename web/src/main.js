@@ -12,7 +12,7 @@ import { UciEngine } from './engine.js';
 import { Game, setupProblem } from './game.js';
 import { defaultLevel, levels } from './levels.js';
 import { playSound, soundForMove } from './sound.js';
-import { renderBoardText, renderMoves, renderStatus, renderThinking } from './view.js';
+import { plyLabel, renderBoardText, renderMoves, renderStatus, renderThinking } from './view.js';
 
 const byTestId = (id) => document.querySelector(`[data-testid="${id}"]`);
 const nameOf = { w: 'white', b: 'black' };
@@ -214,7 +214,7 @@ function renderReview() {
   const ply = state.reviewPly;
   const move = state.game.history()[ply - 1];
   ui.reviewText.textContent = move
-    ? `Reviewing the position after ${move.san} (move ${ply} of ${state.game.history().length})`
+    ? `Reviewing the position after ${plyLabel(state.game.startFen, ply - 1)} ${move.san}`
     : 'Reviewing the starting position';
 }
 

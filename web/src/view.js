@@ -24,7 +24,7 @@ function element(tag, attributes = {}, text = '') {
 }
 
 // The full-move number and side of each ply, counted from the game's starting FEN.
-function plyLabel(startFen, ply) {
+export function plyLabel(startFen, ply) {
   const [, turn, , , , number] = startFen.split(' ');
   const offset = ply + (turn === 'b' ? 1 : 0);
   const moveNumber = Number(number) + Math.floor(offset / 2);
