@@ -3,17 +3,9 @@
 // Needs the built site (scripts/web.sh) and build/release/quenlor-tool.
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import {
-  BoardPage,
-  Chess,
-  launchBrowser,
-  nativeBest,
-  root,
-  serveSite,
-  toolFen,
-} from './support.mjs';
+import { BoardPage, Chess, launchBrowser, serveSite } from './support.mjs';
+import { nativeBest, nativeUciMove, toolFen } from './support.mjs';
 
 let server;
 let browser;
@@ -259,8 +251,8 @@ test('a FEN that cannot be played is refused and the game stays', { timeout: 120
 });
 
 // The engine's reply at a level is the native one at that level; with variety on it is one of
-// the moves within the margin of the best. Both are written in the PGN, and the choices are
-// kept across visits.
+// the moves within the margin of the best, the native engine's with the seed the PGN records.
+// The choices are kept across visits.
 test('levels and variety, kept across visits', { timeout: 120000 }, async () => {
   await board.byTestId('new-game').click();
   await board.byTestId('level').selectOption('2');
@@ -284,7 +276,9 @@ test('levels and variety, kept across visits', { timeout: 120000 }, async () => 
   assert.ok(chosen && chosen.score >= native.root[0].score - 20, `${shown.bestmove} is close`);
   const pgn = await board.byTestId('pgn').inputValue();
   assert.match(pgn, /\[Level "2"\]/);
-  assert.match(pgn, /\[VarietySeed "\d+"\]/);
+  const seed = pgn.match(/\[VarietySeed "(\d+)"\]/)[1];
+  const options = { 'Skill Level': 2, Variety: true, 'Variety Seed': seed };
+  assert.equal(nativeUciMove(shown.fen, options), shown.bestmove, `replayed with seed ${seed}`);
 
   await page.reload();
   await board.waitForUser();
@@ -303,11 +297,7 @@ test(
     const sounds = () => page.evaluate(() => window.soundStarts);
     const game = new Chess();
     let heard = await sounds();
-    for (const [typed, uci] of [
-      ['e4', 'e2e4'],
-      ['zz9', null],
-      ['g1f3', 'g1f3'],
-    ]) {
+    for (const [typed, uci] of Object.entries({ e4: 'e2e4', zz9: null, g1f3: 'g1f3' })) {
       await board.typeMove(typed);
       if (!uci) {
         await board.byTestId('move-error').waitFor({ state: 'visible' });
@@ -332,14 +322,10 @@ test(
     const fens = [new Chess().fen(), ...game.history({ verbose: true }).map((m) => m.after)];
     const next = nativeBest(toolFen(game.fen(), lastMove(game))).bestmove;
     await board.byTestId('move-input').blur();
-    for (const [key, ply] of [
-      ['Home', 0],
-      ['ArrowRight', 1],
-      ['ArrowRight', 2],
-      ['ArrowLeft', 1],
-    ]) {
+    const plies = [0, 1, 2, 1];
+    for (const [i, key] of ['Home', 'ArrowRight', 'ArrowRight', 'ArrowLeft'].entries()) {
       await page.keyboard.press(key);
-      assert.equal(await board.fen(), fens[ply], `${key} shows move ${ply}`);
+      assert.equal(await board.fen(), fens[plies[i]], `${key} shows move ${plies[i]}`);
     }
     assert.equal(await board.square('e4'), 'white pawn');
     await board.playMove(next);
@@ -359,12 +345,10 @@ test(
     assert.equal(await result.getAttribute('data-result'), '0-1');
     assert.equal(await result.getAttribute('data-reason'), 'resignation');
     assert.ok((await sounds()) > heard, 'a sound at the end');
-    assert.match(await board.byTestId('pgn').inputValue(), /\[Result "0-1"\]/);
+    const pgn = await board.byTestId('pgn').inputValue();
+    assert.match(pgn, /\[Result "0-1"\]/);
     const download = await board.byTestId('result-download').getAttribute('href');
-    assert.equal(
-      decodeURIComponent(download.split(',')[1]),
-      await board.byTestId('pgn').inputValue(),
-    );
+    assert.equal(decodeURIComponent(download.split(',')[1]), pgn);
     await board.byTestId('result-review').click();
     assert.equal(await board.fen(), fens[0]);
     await board.byTestId('result-new').evaluate((button) => button.click());
@@ -372,50 +356,31 @@ test(
   },
 );
 
-test(
-  'screens from phone to desktop: the board fills the space and takes clicks',
-  {
-    timeout: 120000,
-  },
-  async () => {
-    // [width, height, the least board size]
-    const screens = [
-      [390, 844, 370],
-      [844, 390, 340],
-      [768, 1024, 740],
-      [1200, 800, 740],
-    ];
-    for (const [width, height, least] of screens) {
-      await page.setViewportSize({ width, height });
-      const fit = await page.evaluate(
-        () => (
-          window.scrollTo(0, 0),
-          {
-            page: document.documentElement.scrollWidth,
-            board: document.querySelector('[data-testid="board"]').getBoundingClientRect(),
-          }
-        ),
-      );
-      const size = `${width}×${height}`;
-      assert.ok(fit.page <= width, `${size}: the page is ${fit.page} px wide`);
-      assert.ok(fit.board.width >= least, `${size}: the board is ${fit.board.width} px`);
-      assert.ok(fit.board.bottom <= height + 1, `${size}: the board ends at ${fit.board.bottom}`);
-    }
-    await page.setViewportSize({ width: 390, height: 844 });
-    try {
-      await board.byTestId('new-game').click();
-      await board.waitForMoves(0);
-      await playAndCheck(new Chess(), 'e2e4');
-    } finally {
-      await page.setViewportSize({ width: 1200, height: 800 });
-    }
-  },
-);
+test('screens from phone to desktop: the board fills them', { timeout: 120000 }, async () => {
+  // width×height:the least board size
+  for (const screen of ['390x844:370', '844x390:340', '768x1024:740', '1200x800:740']) {
+    const [width, height, least] = screen.split(/[x:]/).map(Number);
+    await page.setViewportSize({ width, height });
+    await page.evaluate(() => window.scrollTo(0, 0));
+    const box = await board.byTestId('board').boundingBox();
+    const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+    assert.ok(wide <= width, `${screen}: the page is ${wide} px wide`);
+    assert.ok(box.width >= least && box.y + box.height <= height, `${screen}: ${box.width} px`);
+  }
+  await page.setViewportSize({ width: 390, height: 844 });
+  try {
+    await board.byTestId('new-game').click();
+    await board.waitForMoves(0);
+    await playAndCheck(new Chess(), 'e2e4');
+  } finally {
+    await page.setViewportSize({ width: 1200, height: 800 });
+  }
+});
 
 // axe-core's check of the page, as served, in a game: the serious and critical findings.
 async function accessibilityProblems() {
   if (!(await page.evaluate(() => 'axe' in window))) {
-    const axe = join(root, 'web/node_modules/axe-core/axe.min.js');
+    const axe = new URL('../../web/node_modules/axe-core/axe.min.js', import.meta.url);
     await page.evaluate(readFileSync(axe, 'utf8'));
   }
   const { violations, passes } = await page.evaluate(() => window.axe.run(document));
@@ -425,37 +390,31 @@ async function accessibilityProblems() {
     .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
 }
 
-test(
-  'themes and accessibility: dark as the system asks, the switch, axe',
-  {
-    timeout: 120000,
-  },
-  async () => {
-    const background = () => page.evaluate(() => getComputedStyle(document.body).backgroundColor);
-    await page.emulateMedia({ colorScheme: 'dark' });
-    try {
-      await page.reload();
-      await board.waitForUser();
-      assert.equal(await page.evaluate(() => document.documentElement.dataset.theme), 'dark');
-      const dark = await background();
-      await board.byTestId('intro').waitFor({ state: 'visible' });
-      await board.byTestId('raw').evaluate((details) => (details.open = true));
-      await playAndCheck(new Chess(), 'd2d4');
-      assert.deepEqual(await accessibilityProblems(), [], 'dark theme');
-      await board.byTestId('theme').click();
-      assert.notEqual(await background(), dark);
-      assert.equal(await board.byTestId('theme').getAttribute('aria-pressed'), 'false');
-      assert.deepEqual(await accessibilityProblems(), [], 'light theme');
-      await board.byTestId('intro-close').click();
-      await page.reload();
-      await board.waitForUser();
-      assert.equal(await page.evaluate(() => document.documentElement.dataset.theme), 'light');
-      assert.equal(await board.byTestId('intro').isHidden(), true);
-    } finally {
-      await page.emulateMedia({ colorScheme: 'light' });
-    }
-  },
-);
+test('themes: dark as the system asks, the switch, axe-core', { timeout: 120000 }, async () => {
+  const background = () => page.evaluate(() => getComputedStyle(document.body).backgroundColor);
+  await page.emulateMedia({ colorScheme: 'dark' });
+  try {
+    await page.reload();
+    await board.waitForUser();
+    assert.equal(await page.evaluate(() => document.documentElement.dataset.theme), 'dark');
+    const dark = await background();
+    await board.byTestId('intro').waitFor({ state: 'visible' });
+    await board.byTestId('raw').evaluate((details) => (details.open = true));
+    await playAndCheck(new Chess(), 'd2d4');
+    assert.deepEqual(await accessibilityProblems(), [], 'dark theme');
+    await board.byTestId('theme').click();
+    assert.notEqual(await background(), dark);
+    assert.equal(await board.byTestId('theme').getAttribute('aria-pressed'), 'false');
+    assert.deepEqual(await accessibilityProblems(), [], 'light theme');
+    await board.byTestId('intro-close').click();
+    await page.reload();
+    await board.waitForUser();
+    assert.equal(await page.evaluate(() => document.documentElement.dataset.theme), 'light');
+    assert.equal(await board.byTestId('intro').isHidden(), true);
+  } finally {
+    await page.emulateMedia({ colorScheme: 'light' });
+  }
+});
 
 test(
   'offline once loaded; no console errors; nothing fetched from elsewhere',

@@ -43,6 +43,16 @@ export function nativeBest(fen, level) {
   return { bestmove: bestmove === 'none' ? null : bestmove, root: rootList };
 }
 
+// quenlor-uci's move for a FEN after the given options ({ 'Skill Level': 2, ... }).
+export function nativeUciMove(fen, options) {
+  const lines = Object.entries(options).map(
+    ([name, value]) => `setoption name ${name} value ${value}`,
+  );
+  lines.push(`position fen ${fen}`, 'go', 'quit', '');
+  const run = spawnSync(nativeUci, [], { input: lines.join('\n'), encoding: 'utf8' });
+  return run.stdout.match(/^bestmove (\S+)/m)?.[1];
+}
+
 async function freePort() {
   return new Promise((resolve, reject) => {
     const server = createServer();
@@ -140,8 +150,12 @@ export class BoardPage {
   // then the promotion piece when there is one.
   async playMove(uci, { drag = false } = {}) {
     const [from, to] = [uci.slice(0, 2), uci.slice(2, 4)];
-    // The board in sight, as a user would scroll it after using the panel.
+    // The board in sight, as a user would scroll it after using the panel, once the board has
+    // seen the scroll (it measures itself again after one).
     await this.byTestId('board').scrollIntoViewIfNeeded();
+    await this.page.evaluate(
+      () => new Promise((done) => requestAnimationFrame(() => setTimeout(done))),
+    );
     if (drag) {
       const start = await this.squareCentre(from);
       const end = await this.squareCentre(to);
