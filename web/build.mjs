@@ -36,12 +36,13 @@ await esbuild.build({
   legalComments: 'none',
   define: { MATE_STEP: mateStep },
 });
-for (const file of ['index.html', 'icon.svg', 'manifest.webmanifest']) {
+const pages = ['index.html', 'icon.svg', 'icon-192.png', 'icon-512.png', 'manifest.webmanifest'];
+for (const file of pages) {
   copyFileSync(join(here, file), join(out, file));
 }
 copyFileSync(engine, join(out, 'engine.js'));
 
-const files = ['index.html', 'app.js', 'app.css', 'engine.js', 'icon.svg', 'manifest.webmanifest'];
+const files = [...pages, 'app.js', 'app.css', 'engine.js'];
 const hash = createHash('sha256');
 for (const file of files) hash.update(readFileSync(join(out, file)));
 const worker = readFileSync(join(here, 'sw.js'), 'utf8')
@@ -49,9 +50,13 @@ const worker = readFileSync(join(here, 'sw.js'), 'utf8')
   .replace('__FILES__', JSON.stringify(['./', ...files]));
 writeFileSync(join(out, 'sw.js'), worker);
 
-// The gzip copies, and the sizes of the site's files, plain and compressed.
+// The gzip copies (not of the pictures, compressed already), and the sizes of the site's files.
 for (const file of [...files, 'sw.js']) {
   const plain = readFileSync(join(out, file));
+  if (file.endsWith('.png')) {
+    console.log(`${file.padEnd(22)} ${String(plain.length).padStart(8)} B`);
+    continue;
+  }
   const packed = gzipSync(plain, { level: 9 });
   writeFileSync(join(out, `${file}.gz`), packed);
   console.log(`${file.padEnd(22)} ${String(plain.length).padStart(8)} B  gzip ${packed.length} B`);

@@ -233,6 +233,7 @@ function renderResult() {
   if (!state.resultShown) {
     state.resultShown = true;
     dialog.show();
+    byTestId('result-new').focus();
   }
 }
 
@@ -502,7 +503,8 @@ ui.moves.addEventListener('click', (event) => {
 });
 byTestId('review-live').addEventListener('click', goLive);
 document.addEventListener('keydown', (event) => {
-  if (event.altKey || event.ctrlKey || event.metaKey) return;
+  if (event.key === 'Escape' && ui.result.open) ui.result.close();
+  if (event.altKey || event.ctrlKey || event.metaKey || state.pendingPromotion) return;
   if (event.target.closest('input:not([type="checkbox"]), select, textarea')) return;
   const length = state.game.history().length;
   const at = state.reviewPly ?? length;
