@@ -1,10 +1,12 @@
 // Builds the static site: the page's script and style bundled by esbuild, the page itself, the
 // engine worker (built before by Emscripten) and the service worker with the list of files it
-// keeps for offline use.
+// keeps for offline use, each file with a gzip copy beside it (`.gz`) for servers that send
+// precompressed files.
 //   node build.mjs <engine.js> <output folder>
 import { createHash } from 'node:crypto';
 import { copyFileSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
+import { gzipSync } from 'node:zlib';
 import * as esbuild from 'esbuild';
 
 const [engine, out] = process.argv.slice(2);
@@ -34,13 +36,28 @@ await esbuild.build({
   legalComments: 'none',
   define: { MATE_STEP: mateStep },
 });
-copyFileSync(join(here, 'index.html'), join(out, 'index.html'));
+const pages = ['index.html', 'icon.svg', 'icon-192.png', 'icon-512.png', 'manifest.webmanifest'];
+for (const file of pages) {
+  copyFileSync(join(here, file), join(out, file));
+}
 copyFileSync(engine, join(out, 'engine.js'));
 
-const files = ['index.html', 'app.js', 'app.css', 'engine.js'];
+const files = [...pages, 'app.js', 'app.css', 'engine.js'];
 const hash = createHash('sha256');
 for (const file of files) hash.update(readFileSync(join(out, file)));
 const worker = readFileSync(join(here, 'sw.js'), 'utf8')
   .replace('__VERSION__', hash.digest('hex').slice(0, 12))
   .replace('__FILES__', JSON.stringify(['./', ...files]));
 writeFileSync(join(out, 'sw.js'), worker);
+
+// The gzip copies (not of the pictures, compressed already), and the sizes of the site's files.
+for (const file of [...files, 'sw.js']) {
+  const plain = readFileSync(join(out, file));
+  if (file.endsWith('.png')) {
+    console.log(`${file.padEnd(22)} ${String(plain.length).padStart(8)} B`);
+    continue;
+  }
+  const packed = gzipSync(plain, { level: 9 });
+  writeFileSync(join(out, `${file}.gz`), packed);
+  console.log(`${file.padEnd(22)} ${String(plain.length).padStart(8)} B  gzip ${packed.length} B`);
+}

@@ -28,10 +28,12 @@ export function toolFen(fen, last) {
   return fields.join(' ');
 }
 
-// The native engine's choice for a FEN: {bestmove, root: [{uci, score}]} (bestmove null for none).
-export function nativeBest(fen) {
-  const run = spawnSync(nativeTool, ['best', fen], { encoding: 'utf8' });
-  if (run.status !== 0) throw new Error(`quenlor-tool best "${fen}": ${run.stderr}`);
+// The native engine's choice for a FEN at a level (the default one when omitted):
+// {bestmove, root: [{uci, score}]} (bestmove null for none).
+export function nativeBest(fen, level) {
+  const args = ['best', fen, ...(level ? [String(level)] : [])];
+  const run = spawnSync(nativeTool, args, { encoding: 'utf8' });
+  if (run.status !== 0) throw new Error(`quenlor-tool ${args.join(' ')}: ${run.stderr}`);
   const [first, ...rest] = run.stdout.trim().split('\n');
   const bestmove = first.split(' ')[1];
   const rootList = rest.map((line) => {
@@ -39,6 +41,16 @@ export function nativeBest(fen) {
     return { uci, score: Number(score) };
   });
   return { bestmove: bestmove === 'none' ? null : bestmove, root: rootList };
+}
+
+// quenlor-uci's move for a FEN after the given options ({ 'Skill Level': 2, ... }).
+export function nativeUciMove(fen, options) {
+  const lines = Object.entries(options).map(
+    ([name, value]) => `setoption name ${name} value ${value}`,
+  );
+  lines.push(`position fen ${fen}`, 'go', 'quit', '');
+  const run = spawnSync(nativeUci, [], { input: lines.join('\n'), encoding: 'utf8' });
+  return run.stdout.match(/^bestmove (\S+)/m)?.[1];
 }
 
 async function freePort() {
@@ -138,6 +150,12 @@ export class BoardPage {
   // then the promotion piece when there is one.
   async playMove(uci, { drag = false } = {}) {
     const [from, to] = [uci.slice(0, 2), uci.slice(2, 4)];
+    // The board in sight, as a user would scroll it after using the panel, once the board has
+    // seen the scroll (it measures itself again after one).
+    await this.byTestId('board').scrollIntoViewIfNeeded();
+    await this.page.evaluate(
+      () => new Promise((done) => requestAnimationFrame(() => setTimeout(done))),
+    );
     if (drag) {
       const start = await this.squareCentre(from);
       const end = await this.squareCentre(to);
@@ -151,8 +169,29 @@ export class BoardPage {
     }
     if (uci.length === 5) {
       await this.byTestId('promotion').waitFor({ state: 'visible', timeout });
+      // What the board shows while the chooser is open.
+      this.whilePromoting = { from: await this.square(from), to: await this.square(to) };
       await this.byTestId(`promote-${uci[4]}`).click();
     }
+  }
+
+  // What the board says stands on a square, as assistive technology reads it ("white pawn").
+  async square(name) {
+    const text = await this.byTestId('board-text').locator(`[data-square="${name}"]`).textContent();
+    return text.split(': ')[1];
+  }
+
+  // Sets up a position from the "Position and PGN" section.
+  async setUp(fen) {
+    await this.byTestId('raw').evaluate((details) => (details.open = true));
+    await this.byTestId('fen-input').fill(fen);
+    await this.byTestId('set-fen').click();
+  }
+
+  // Plays a move typed in the move box.
+  async typeMove(text) {
+    await this.byTestId('move-input').fill(text);
+    await this.byTestId('move-input').press('Enter');
   }
 
   async status() {

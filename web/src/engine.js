@@ -77,10 +77,19 @@ export class UciEngine {
     this.send('ucinewgame');
   }
 
-  // The engine's search of a position: its answer as `parseSearch` reads it.
-  async search(fen) {
-    const lines = await this.request([`position fen ${fen}`, 'go'], (line) =>
-      line.startsWith('bestmove'),
+  // The engine's search of a position at `level` (1 to 6); with a `seed`, the engine varies its
+  // choice among moves close to its best, drawn from the seed and the position. The answer as
+  // `parseSearch` reads it.
+  async search(fen, { level = 4, seed = null } = {}) {
+    const lines = await this.request(
+      [
+        `setoption name Skill Level value ${level}`,
+        `setoption name Variety value ${seed !== null}`,
+        ...(seed !== null ? [`setoption name Variety Seed value ${seed}`] : []),
+        `position fen ${fen}`,
+        'go',
+      ],
+      (line) => line.startsWith('bestmove'),
     );
     return parseSearch(lines);
   }

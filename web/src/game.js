@@ -16,8 +16,8 @@ export function fenWithDoubleStep(fen, lastMove) {
   return fields.join(' ');
 }
 
-// Why a set-up position cannot be played, or null: what chess.js rejects, and a side not to
-// move that is in check.
+// Why a set-up position cannot be played, or null: what chess.js rejects, a side not to move
+// that is in check, and a game that is over already.
 export function setupProblem(fen) {
   const check = validateFen(fen);
   if (!check.ok) return check.error;
@@ -25,15 +25,33 @@ export function setupProblem(fen) {
   fields[1] = fields[1] === 'w' ? 'b' : 'w';
   fields[3] = '-';
   if (new Chess(fields.join(' ')).inCheck()) return 'the side not to move is in check';
+  const over = endOf(new Chess(fen));
+  if (over) return `the game is over already (${over.reason})`;
+  return null;
+}
+
+// How the rules end the game in chess.js's position: {result, reason} with the reason in
+// plain words, or null while it goes on.
+function endOf(c) {
+  if (c.isCheckmate()) return { result: c.turn() === 'w' ? '0-1' : '1-0', reason: 'checkmate' };
+  const draw = (reason) => ({ result: '1/2-1/2', reason });
+  if (c.isStalemate()) return draw('stalemate');
+  if (c.isInsufficientMaterial()) return draw('insufficient material');
+  if (c.isThreefoldRepetition()) return draw('threefold repetition');
+  if (c.isDrawByFiftyMoves()) return draw('fifty-move rule');
   return null;
 }
 
 export class Game {
-  // A game from `fen` where the user plays `userColour` ('w' or 'b').
-  constructor(userColour = 'w', fen = DEFAULT_POSITION) {
+  // A game from `fen` where the user plays `userColour` ('w' or 'b') against the engine at
+  // `level`; `seed` is the engine's variety seed, null when it plays its best move.
+  constructor(userColour = 'w', fen = DEFAULT_POSITION, level = 4, seed = null) {
     this.chess = new Chess(fen);
     this.startFen = this.chess.fen();
     this.userColour = userColour;
+    this.level = level;
+    this.seed = seed;
+    this.resigned = null; // the colour that resigned
     this.analyses = []; // by ply: what the engine weighed before playing that move
     this.moves = null; // the verbose history, kept until the next move or take-back
   }
@@ -45,7 +63,19 @@ export class Game {
   }
 
   isOver() {
-    return this.chess.isGameOver();
+    return this.resigned !== null || this.chess.isGameOver();
+  }
+
+  // The user gives up the game.
+  resign() {
+    if (!this.isOver()) this.resigned = this.userColour;
+  }
+
+  // The position after `ply` moves (0 for the start) as FEN.
+  fenAt(ply) {
+    const history = this.history();
+    if (ply >= history.length) return this.chess.fen();
+    return ply === 0 ? this.startFen : history[ply - 1].after;
   }
 
   userToMove() {
@@ -97,7 +127,7 @@ export class Game {
   }
 
   canTakeBack() {
-    return this.history().some((move) => move.color === this.userColour);
+    return !this.resigned && this.history().some((move) => move.color === this.userColour);
   }
 
   // Takes back moves up to and including the user's last one: the engine's reply and the move
@@ -112,26 +142,17 @@ export class Game {
     }
   }
 
-  // The end of the game: {result, reason}, or null while it goes on.
+  // The end of the game: {result, reason, text}, or null while it goes on.
   outcome() {
-    const c = this.chess;
-    if (c.isCheckmate()) {
-      const winner = c.turn() === 'w' ? 'b' : 'w';
-      const who = winner === this.userColour ? 'you win' : 'Quenlor wins';
-      return {
-        result: winner === 'w' ? '1-0' : '0-1',
-        reason: 'checkmate',
-        text: `Checkmate: ${who}`,
-      };
+    if (this.resigned) {
+      const result = this.resigned === 'w' ? '0-1' : '1-0';
+      return { result, reason: 'resignation', text: 'You resigned: Quenlor wins' };
     }
-    const draw = (reason, text) => ({ result: '1/2-1/2', reason, text });
-    if (c.isStalemate()) return draw('stalemate', 'Stalemate: a draw');
-    if (c.isInsufficientMaterial())
-      return draw('insufficient-material', 'Draw: insufficient material');
-    if (c.isThreefoldRepetition())
-      return draw('threefold-repetition', 'Draw by threefold repetition');
-    if (c.isDrawByFiftyMoves()) return draw('fifty-moves', 'Draw by the 50-move rule');
-    return null;
+    const end = endOf(this.chess);
+    if (!end) return null;
+    if (end.reason !== 'checkmate') return { ...end, text: `Draw by ${end.reason}` };
+    const userWon = end.result === (this.userColour === 'w' ? '1-0' : '0-1');
+    return { ...end, text: `Checkmate: ${userWon ? 'you win' : 'Quenlor wins'}` };
   }
 
   // Whose turn it is, in words.
@@ -154,6 +175,8 @@ export class Game {
     c.setHeader('White', this.userColour === 'w' ? 'You' : 'Quenlor');
     c.setHeader('Black', this.userColour === 'b' ? 'You' : 'Quenlor');
     c.setHeader('Result', outcome ? outcome.result : '*');
+    c.setHeader('Level', String(this.level));
+    if (this.seed !== null) c.setHeader('VarietySeed', String(this.seed));
     return c.pgn();
   }
 }

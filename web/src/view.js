@@ -1,6 +1,7 @@
 // The page's text around the board, drawn afresh from the game after every change: status,
 // move list, what the engine weighed, FEN, PGN and which buttons can be used.
 import { Chess } from 'chess.js';
+import { varietyMargin } from './levels.js';
 
 /* global MATE_STEP */
 // The engine's mate step (set from the engine's source when the site is built).
@@ -8,8 +9,8 @@ const mateScore = MATE_STEP;
 
 // A root score (centipawns from the engine's side; mates are multiples of the mate step) in words.
 export function scoreText(score) {
-  if (score >= mateScore) return '+mate';
-  if (score <= -mateScore) return '−mate';
+  if (score >= mateScore) return 'mate';
+  if (score <= -mateScore) return 'mated';
   const pawns = (Math.abs(score) / 100).toFixed(2);
   return score < 0 ? `−${pawns}` : `+${pawns}`;
 }
@@ -23,17 +24,20 @@ function element(tag, attributes = {}, text = '') {
 }
 
 // The full-move number and side of each ply, counted from the game's starting FEN.
-function plyLabel(startFen, ply) {
+export function plyLabel(startFen, ply) {
   const [, turn, , , , number] = startFen.split(' ');
   const offset = ply + (turn === 'b' ? 1 : 0);
   const moveNumber = Number(number) + Math.floor(offset / 2);
   return offset % 2 === 0 ? `${moveNumber}.` : `${moveNumber}…`;
 }
 
-// The moves in SAN, one numbered row per move pair; the engine's moves open their reasons.
-export function renderMoves(list, game, selectedPly) {
+// The moves in SAN, one numbered row per move pair. Each opens its position for review; the
+// engine's also open what it weighed. `reviewPly` is the number of moves behind the position
+// under review, null for the live game.
+export function renderMoves(list, game, selectedPly, reviewPly) {
   list.replaceChildren();
   let row = null;
+  let current = null;
   game.history().forEach((move, ply) => {
     const label = plyLabel(game.startFen, ply);
     if (!row || label.endsWith('.')) {
@@ -42,23 +46,66 @@ export function renderMoves(list, game, selectedPly) {
       list.append(row);
     }
     const engine = move.color !== game.userColour;
+    const reviewed = reviewPly !== null && ply === reviewPly - 1;
+    const classes = ['move', engine ? 'engine' : 'user'];
+    if (ply === selectedPly) classes.push('selected');
+    if (reviewed) classes.push('reviewed');
     const button = element(
       'button',
       {
         type: 'button',
-        class: `move ${engine ? 'engine' : 'user'}${ply === selectedPly ? ' selected' : ''}`,
+        class: classes.join(' '),
         'data-ply': String(ply),
         'data-uci': move.lan,
         'data-san': move.san,
-        title: engine ? 'Show what Quenlor weighed' : 'Your move',
+        'aria-label': `${label} ${move.san}, ${engine ? 'Quenlor' : 'you'}`,
+        title: engine ? 'Show this position and what Quenlor weighed' : 'Show this position',
       },
       move.san,
     );
-    if (!engine) button.disabled = true;
+    if (reviewed) {
+      button.setAttribute('aria-current', 'step');
+      current = button;
+    }
     row.append(button);
   });
-  // Keeps the latest move in sight inside the list without scrolling the page.
-  list.scrollTop = list.scrollHeight;
+  // Keeps the move on the board in sight inside the list without scrolling the page.
+  if (current) list.scrollTop = current.offsetTop - list.offsetTop - list.clientHeight / 2;
+  else list.scrollTop = list.scrollHeight;
+}
+
+const pieceName = {
+  pawn: 'pawn',
+  knight: 'knight',
+  bishop: 'bishop',
+  rook: 'rook',
+  queen: 'queen',
+  king: 'king',
+};
+
+// The board for assistive technology: a table of the squares as seen from the bottom of the
+// board, each cell naming its square and what stands on it (`pieces`: square -> {role, color}).
+export function renderBoardText(table, pieces, orientation) {
+  const body = table.tBodies[0];
+  body.replaceChildren();
+  const ranks = orientation === 'white' ? '87654321' : '12345678';
+  const files = orientation === 'white' ? 'abcdefgh' : 'hgfedcba';
+  for (const rank of ranks) {
+    const row = element('tr');
+    row.append(element('th', { scope: 'row' }, `Rank ${rank}`));
+    for (const file of files) {
+      const square = `${file}${rank}`;
+      const piece = pieces.get(square);
+      row.append(
+        element(
+          'td',
+          { 'data-square': square },
+          `${square}: ${piece ? `${piece.color} ${pieceName[piece.role]}` : 'empty'}`,
+        ),
+      );
+    }
+    body.append(row);
+  }
 }
 
 // The engine's root list for the reply at `ply`, best first, with scores, the chosen move
@@ -69,7 +116,7 @@ export function renderThinking(panel, game, ply, thinking) {
   const analysis = ply === null ? null : game.analyses[ply];
   panel.dataset.state = thinking ? 'thinking' : analysis ? 'shown' : 'empty';
   if (thinking) {
-    panel.append(element('p', { class: 'muted' }, 'Quenlor is searching four plies deep…'));
+    panel.append(element('p', { class: 'muted' }, `Quenlor is thinking at level ${game.level}…`));
     return;
   }
   if (!analysis) {
@@ -84,12 +131,17 @@ export function renderThinking(panel, game, ply, thinking) {
   panel.dataset.bestmove = played.lan;
   panel.dataset.replyMs = String(Math.round(analysis.replyMs));
   panel.dataset.searchMs = String(Math.round(analysis.searchMs));
+  const variety =
+    analysis.seed !== null
+      ? ` With varied games it picks among the moves within ${(varietyMargin(analysis.level) / 100).toFixed(2)} of its best.`
+      : '';
   panel.append(
     element(
       'p',
       {},
-      `Reply ${plyLabel(game.startFen, ply)} ${played.san}: the moves of its last ` +
-        `iteration (depth ${analysis.depth}), scored from Quenlor’s side in pawns:`,
+      `Reply ${plyLabel(game.startFen, ply)} ${played.san} at level ${analysis.level}: the ` +
+        `moves Quenlor considered, best first, and how good each looked for it in pawns ` +
+        `(+ good for Quenlor, − good for you; “mate” when it saw a forced mate).${variety}`,
     ),
   );
   const list = element('ol', { class: 'root' });
