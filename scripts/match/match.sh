@@ -29,6 +29,9 @@ usage: scripts/match/match.sh [options]
   -d, --depth N        the opponent's search depth, sent to it alone as "sd N" (default 2;
                        0: not sent)
   -m, --max-moves N    adjudicate a draw after N moves (default 150)
+  -t, --time-control T the time control of the 40-move periods in minutes, as xboard's -tc takes
+                       it (default 10: so slow that only a hung engine loses on time); a faster
+                       one for opponents that think until their clock says stop, e.g. 0:30
   -s, --stall SECONDS  watchdog: a game with no engine traffic for this long is a fault
                        (default 60)
       --out DIR        where games.pgn, the debug logs and summary.txt go
@@ -44,7 +47,7 @@ die() {
   exit 2
 }
 
-games=2 quenlor="" opponent=fairymax uci=0 depth=2 maxMoves=150 stall=60 out="" display=""
+games=2 quenlor="" opponent=fairymax uci=0 depth=2 maxMoves=150 stall=60 out="" display="" tc=10
 screenshot="" uciOptions=() quenlorOptions=() quenlorUci=0 colour=black
 while [ $# -gt 0 ]; do
   case $1 in
@@ -58,6 +61,7 @@ while [ $# -gt 0 ]; do
     --quenlor-option) quenlorOptions+=("${2:-}"); shift ;;
     -d | --depth) depth=${2:-}; shift ;;
     -m | --max-moves) maxMoves=${2:-}; shift ;;
+    -t | --time-control) tc=${2:-}; shift ;;
     -s | --stall) stall=${2:-}; shift ;;
     --out) out=${2:-}; shift ;;
     --display) display=${2:-}; shift ;;
@@ -234,8 +238,9 @@ playBatch() {
   fi
   options+=(
     -mm
-    # Quenlor keeps no clock: a slow time control so that only a hung engine loses on time.
-    -tc 10 -mps 40
+    # Quenlor keeps no clock: by default a slow time control so that only a hung engine loses on
+    # time.
+    -tc "$tc" -mps 40
     # Adjudication: xboard ends mates, stalemates, repetitions, 50-move draws, dead material
     # and, after the move limit, any game still running.
     -checkMates true -testClaims true -materialDraws true -trivialDraws true

@@ -6,6 +6,9 @@
 #   scripts/measure/level-strength.sh [GAMES] [LEVELS] [MAX_MOVES]
 #     (default 10 games per opponent, levels "1 2 3 4 5 6", draws adjudicated after 150 moves)
 #   scripts/measure/level-strength.sh --summary DIR     the table again from an earlier run
+#   scripts/measure/level-strength.sh --anchor LEVEL GAMES
+#     LEVEL against Debian's Stockfish limited to UCI_Elo 1350 (its lowest) at 40 moves in 30 s,
+#     for an Elo estimate of that level that puts the relative ratings on the Elo scale
 # Opponents: Fairy-Max searching 1, 2 and 3 plies (sent "sd N"), rated 0, 200 and 400 on this
 # scale by convention: the ratings are relative to Fairy-Max at one ply, not absolute Elo.
 set -euo pipefail
@@ -43,6 +46,28 @@ header() {
   echo "| Level | vs 1 ply | vs 2 plies | vs 3 plies | rating |"
   echo "|---|---|---|---|---|"
 }
+
+if [ "${1:-}" = --anchor ]; then
+  level=${2:?usage: level-strength.sh --anchor LEVEL GAMES} games=${3:-10}
+  out=$(mktemp -d /tmp/quenlor-anchor.XXXXXX)
+  bash scripts/match/match.sh -u -c alternate -n "$games" --quenlor-option "Skill Level=$level" \
+    -o /usr/games/stockfish --uci --uci-option "UCI_LimitStrength=true" \
+    --uci-option "UCI_Elo=1350" -d 0 -t 0:30 -m 150 --out "$out" | tee "$out.txt" | tail -n 4
+  awk -v level="$level" '
+    $1 ~ /^[0-9]+$/ {
+      for (i = 2; i <= NF; i++) if ($i == "win" || $i == "draw" || $i == "loss") break
+      if (i > NF) next
+      all += $i == "win" ? 1 : $i == "draw" ? 0.5 : 0; total++
+    }
+    END {
+      p = all / total; q = p < 0.02 ? 0.02 : p > 0.98 ? 0.98 : p
+      elo = 1350 + 400 * log(q / (1 - q)) / log(10)
+      err = 1.96 * sqrt(q * (1 - q) / total) * 400 / (log(10) * q * (1 - q))
+      printf "level %d: %g/%d against Stockfish at UCI_Elo 1350: Elo %d ± %d\n", level, all, total,
+        elo, err
+    }' "$out.txt"
+  exit 0
+fi
 
 if [ "${1:-}" = --summary ]; then
   dir=${2:?usage: level-strength.sh --summary DIR}

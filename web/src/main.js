@@ -77,10 +77,10 @@ function savePrefs() {
   }
 }
 
-for (const { level, strength } of levels) {
-  ui.level.append(new Option(`${level} · ${strength}`, String(level)));
+for (const { level, strength, elo } of levels) {
+  ui.level.append(new Option(`${level} · ${strength} · about ${elo} Elo`, String(level)));
 }
-ui.introLevels.textContent = `Levels: ${levels.map((l) => `${l.level} ${l.strength}`).join(', ')}.`;
+ui.introLevels.textContent = `Levels: ${levels.map((l) => `${l.level} ${l.strength} (about ${l.elo} Elo)`).join(', ')}.`;
 ui.level.value = String(prefs.level);
 if (!ui.level.value) ui.level.value = String(defaultLevel);
 ui.side.value = ['white', 'black', 'random'].includes(prefs.side) ? prefs.side : 'white';
