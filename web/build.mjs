@@ -2,7 +2,7 @@
 // engine worker (built before by Emscripten) and the service worker with the list of files it
 // keeps for offline use, each file with a gzip copy beside it (`.gz`) for servers that send
 // precompressed files.
-//   node build.mjs <engine.js> <output folder>
+//   node build.mjs <engine.js> <output folder>   (engine.wasm beside engine.js)
 import { createHash } from 'node:crypto';
 import { copyFileSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
@@ -40,9 +40,12 @@ const pages = ['index.html', 'icon.svg', 'icon-192.png', 'icon-512.png', 'manife
 for (const file of pages) {
   copyFileSync(join(here, file), join(out, file));
 }
+// The engine worker's script and, beside it, its WebAssembly module, which the script loads
+// from its own folder: sent as a binary file it is a quarter smaller than embedded as text.
 copyFileSync(engine, join(out, 'engine.js'));
+copyFileSync(engine.replace(/\.js$/, '.wasm'), join(out, 'engine.wasm'));
 
-const files = [...pages, 'app.js', 'app.css', 'engine.js'];
+const files = [...pages, 'app.js', 'app.css', 'engine.js', 'engine.wasm'];
 const hash = createHash('sha256');
 for (const file of files) hash.update(readFileSync(join(out, file)));
 const worker = readFileSync(join(here, 'sw.js'), 'utf8')
