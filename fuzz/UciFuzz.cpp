@@ -134,7 +134,7 @@ class Session {
       check(played == "(none)", "a move in a position the search cannot take: " + played);
       return;
     }
-    const std::int32_t d = std::clamp(go.depth.value_or(options_.level), 1, maxSearchDepth);
+    const std::int32_t d = std::clamp(go.depth.value_or(levelOf(options_)), 1, maxSearchDepth);
     std::optional<std::vector<Move>> rootMoves;
     if (go.searchMoves) {
       std::vector<Move> named;
@@ -159,11 +159,12 @@ class Session {
   // "setoption" with a name and a value, good or bad; the model's options follow.
   std::string optionLine() {
     const std::string name =
-        pick(input_, std::array<const char*, 7>{"Skill Level", "skill level", "MultiPV", "Variety",
-                                                "Variety Seed", "Hash", "Skill"});
+        pick(input_, std::array<const char*, 9>{"Skill Level", "skill level", "MultiPV", "Variety",
+                                                "Variety Seed", "Hash", "Skill",
+                                                "UCI_LimitStrength", "UCI_Elo"});
     std::string value =
-        pick(input_, std::array<const char*, 12>{"1", "2", "3", "4", "5", "0", "-3", "true",
-                                                 "false", "x", "", "99999999999"});
+        pick(input_, std::array<const char*, 14>{"1", "2", "3", "4", "5", "0", "-3", "true",
+                                                 "false", "x", "", "99999999999", "600", "790"});
     if (input_.ConsumeBool()) value = std::to_string(input_.ConsumeIntegral<std::uint16_t>());
     (void)applyOption(SetOption{name, value}, options_);
     return "setoption name " + name + " value " + value;

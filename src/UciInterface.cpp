@@ -292,12 +292,16 @@ struct CheckOption {
 
 // "Skill Level" is the name GUIs and players know for an engine's strength setting; "MultiPV"
 // is the protocol's own name for the number of lines an analysis shows.
-constexpr std::array<SpinOption, 3> spinOptions{{
+// "UCI_LimitStrength" and "UCI_Elo" are the protocol's own names for a strength in Elo.
+constexpr std::array<SpinOption, 4> spinOptions{{
     {"Skill Level", 1, maxSearchDepth, &UciOptions::level},
     {"MultiPV", 1, static_cast<std::int32_t>(maxMoves), &UciOptions::multiPV},
     {"Variety Seed", 0, std::numeric_limits<std::int32_t>::max(), &UciOptions::varietySeed},
+    {"UCI_Elo", *std::min_element(levelElo.begin(), levelElo.end()),
+     *std::max_element(levelElo.begin(), levelElo.end()), &UciOptions::elo},
 }};
-constexpr std::array<CheckOption, 1> checkOptions{{{"Variety", &UciOptions::variety}}};
+constexpr std::array<CheckOption, 2> checkOptions{
+    {{"Variety", &UciOptions::variety}, {"UCI_LimitStrength", &UciOptions::limitStrength}}};
 
 // Option names are compared without regard to case, as the protocol asks.
 bool sameName(std::string_view a, std::string_view b) {
@@ -308,6 +312,16 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+std::int32_t levelOf(const UciOptions& options) noexcept {
+  if (!options.limitStrength) return options.level;
+  std::int32_t level = 1;
+  for (std::int32_t l = 1; l <= maxSearchDepth; ++l) {
+    const std::int32_t elo = levelElo[static_cast<std::size_t>(l - 1)];
+    if (elo <= options.elo && elo > levelElo[static_cast<std::size_t>(level - 1)]) level = l;
+  }
+  return level;
+}
 
 std::vector<std::string> optionLines() {
   const UciOptions defaults;
@@ -391,7 +405,7 @@ std::vector<std::string> searchAndReport(const std::optional<State>& position, c
     writeLine(out, infoString("cannot search this position: " + *reason));
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};
   }
-  const std::int32_t depth = std::clamp(go.depth.value_or(options.level), 1, maxSearchDepth);
+  const std::int32_t depth = std::clamp(go.depth.value_or(levelOf(options)), 1, maxSearchDepth);
   // "searchmoves": the legal moves it names, in generation order; none legal is as if absent.
   std::optional<std::vector<Move>> rootMoves;
   if (go.searchMoves) {

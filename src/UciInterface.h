@@ -3,6 +3,7 @@
 // of a position from "position" (FEN, legal moves only), the positions the search cannot take,
 // and the text of every reply line. Uses Parser, MyParseLib, Fen, AI, Rules and Types.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -114,13 +115,23 @@ struct PositionSetUp {
 
 // The settings "setoption" changes, with their defaults: the default engine plays as it always
 // has.
+// The measured Elo estimate of each level, 1 to `maxSearchDepth` (about ±300: see the README's
+// table and scripts/measure/level-strength.sh); the page reads it from here when it is built.
+inline constexpr std::array<std::int32_t, maxSearchDepth> levelElo{470, 540, 720, 790, 890, 830};
+
 struct UciOptions {
   std::int32_t level = searchDepth;  // "Skill Level": the iterations of the search
   std::int32_t multiPV = 1;          // "MultiPV": root moves reported per iteration
   bool variety = false;              // "Variety": choose among moves near the best
   std::int32_t varietySeed = 0;      // "Variety Seed"
+  bool limitStrength = false;        // "UCI_LimitStrength": the level follows "UCI_Elo"
+  std::int32_t elo = 890;            // "UCI_Elo"
   bool operator==(const UciOptions&) const = default;
 };
+
+// The level a search runs at: "Skill Level", or with "UCI_LimitStrength" the level whose
+// estimate is the highest not above "UCI_Elo" (level 1 below them all).
+[[nodiscard]] std::int32_t levelOf(const UciOptions& options) noexcept;
 
 // The "option" lines of the identification.
 [[nodiscard]] std::vector<std::string> optionLines();

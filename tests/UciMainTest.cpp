@@ -58,7 +58,9 @@ const std::string identification =
     "option name Skill Level type spin default 4 min 1 max 6\n"
     "option name MultiPV type spin default 1 min 1 max 1120\n"
     "option name Variety Seed type spin default 0 min 0 max 2147483647\n"
-    "option name Variety type check default false\nuciok\n";
+    "option name UCI_Elo type spin default 890 min 470 max 890\n"
+    "option name Variety type check default false\n"
+    "option name UCI_LimitStrength type check default false\nuciok\n";
 
 TEST(UciSession, Transcripts) {
   const std::string noneAnswer = "info string root\nbestmove (none)\n";
@@ -128,6 +130,12 @@ TEST(UciSession, Transcripts) {
        "it stays 0\n"
        "info string option \"Skill Level\" takes a whole number from 1 to 6, not \"9\"; it stays 1\n" +
        depthOne},
+      // UCI_LimitStrength plays the level whose estimate is the highest not above UCI_Elo.
+      {"setoption name UCI_Elo value 500\nsetoption name UCI_LimitStrength value true\n" +
+       mateInOne + "go\nsetoption name UCI_Elo value 469\n",
+       depthOne +
+       "info string option \"UCI_Elo\" takes a whole number from 470 to 890, not \"469\"; "
+       "it stays 500\n"},
       // MultiPV: one line per root move of each iteration, in the root list's order.
       {"setoption name MultiPV value 3\n" + mateInOne + "go depth 2\n",
        "info depth 1 multipv 1 score mate 1 nodes 17 time T pv a1a8\n"

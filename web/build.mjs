@@ -24,6 +24,14 @@ if (!mateStep) {
   console.error('build.mjs: mateStep not found in src/AI.h');
   process.exit(1);
 }
+// The measured Elo estimate of each level, from the UCI program's table.
+const levelElo = readFileSync(join(here, '../src/UciInterface.h'), 'utf8').match(
+  /levelElo\{([\d, ]+)\}/,
+)?.[1];
+if (!levelElo) {
+  console.error('build.mjs: levelElo not found in src/UciInterface.h');
+  process.exit(1);
+}
 
 await esbuild.build({
   entryPoints: { app: join(here, 'src/main.js') },
@@ -34,7 +42,7 @@ await esbuild.build({
   outdir: out,
   logLevel: 'warning',
   legalComments: 'none',
-  define: { MATE_STEP: mateStep },
+  define: { MATE_STEP: mateStep, LEVEL_ELO: `[${levelElo}]` },
 });
 const pages = ['index.html', 'icon.svg', 'icon-192.png', 'icon-512.png', 'manifest.webmanifest'];
 for (const file of pages) {

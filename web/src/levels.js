@@ -1,13 +1,10 @@
+/* global LEVEL_ELO */
 // The engine's levels as the page names them: level N stops the search after iteration N. `elo`
-// is the measured estimate (scripts/measure/level-strength.sh; about ±300, see the README).
-export const levels = [
-  { level: 1, strength: 'beginner', elo: 470 },
-  { level: 2, strength: 'novice', elo: 540 },
-  { level: 3, strength: 'casual', elo: 720 },
-  { level: 4, strength: 'default', elo: 790 },
-  { level: 5, strength: 'deeper', elo: 890 },
-  { level: 6, strength: 'deepest', elo: 830 },
-];
+// is the measured estimate (about ±300, see the README), set from the engine's source when the
+// site is built.
+export const levels = ['beginner', 'novice', 'casual', 'default', 'deeper', 'deepest'].map(
+  (strength, i) => ({ level: i + 1, strength, elo: LEVEL_ELO[i] }),
+);
 
 export const defaultLevel = 4;
 
