@@ -135,18 +135,7 @@ class Session {
       return;
     }
     const std::int32_t d = std::clamp(go.depth.value_or(levelOf(options_)), 1, maxSearchDepth);
-    std::optional<std::vector<Move>> rootMoves;
-    if (go.searchMoves) {
-      std::vector<Move> named;
-      for (const Move& m : legalMoves(state)) {
-        const std::string text = refMoveText(m);
-        if (std::find(go.searchMoves->begin(), go.searchMoves->end(), text) !=
-            go.searchMoves->end()) {
-          named.push_back(m);
-        }
-      }
-      if (!named.empty()) rootMoves = named;
-    }
+    const std::optional<std::vector<Move>> rootMoves = searchMovesOf(state, go.searchMoves);
     const ScoredMoveList result = deepeningResult(
         state, d, nullptr, [](std::int32_t, const ScoredMoveList&) {}, rootMoves);
     const std::optional<std::uint64_t> seed =

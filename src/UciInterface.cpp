@@ -394,6 +394,19 @@ std::string rootLine(const ScoredMoveList& result) {
   return line;
 }
 
+std::optional<std::vector<Move>> searchMovesOf(
+    const State& state, const std::optional<std::vector<std::string>>& names) {
+  if (!names) return std::nullopt;
+  std::vector<Move> named;
+  for (const Move& m : legalMoves(state)) {
+    if (std::find(names->begin(), names->end(), niceShowMove(m)) != names->end()) {
+      named.push_back(m);
+    }
+  }
+  if (named.empty()) return std::nullopt;
+  return named;
+}
+
 std::vector<std::string> searchAndReport(const std::optional<State>& position, const GoCommand& go,
                                          const UciOptions& options, std::ostream& out) {
   if (!position) {
@@ -406,17 +419,7 @@ std::vector<std::string> searchAndReport(const std::optional<State>& position, c
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};
   }
   const std::int32_t depth = std::clamp(go.depth.value_or(levelOf(options)), 1, maxSearchDepth);
-  // "searchmoves": the legal moves it names, in generation order; none legal is as if absent.
-  std::optional<std::vector<Move>> rootMoves;
-  if (go.searchMoves) {
-    std::vector<Move> named;
-    for (const Move& m : legalMoves(state)) {
-      const bool listed = std::find(go.searchMoves->begin(), go.searchMoves->end(),
-                                    niceShowMove(m)) != go.searchMoves->end();
-      if (listed) named.push_back(m);
-    }
-    if (!named.empty()) rootMoves = std::move(named);
-  }
+  const std::optional<std::vector<Move>> rootMoves = searchMovesOf(state, go.searchMoves);
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   SearchStats stats;

@@ -3,6 +3,7 @@
 // of a position from "position" (FEN, legal moves only), the positions the search cannot take,
 // and the text of every reply line. Uses Parser, MyParseLib, Fen, AI, Rules and Types.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -125,7 +126,7 @@ struct UciOptions {
   bool variety = false;              // "Variety": choose among moves near the best
   std::int32_t varietySeed = 0;      // "Variety Seed"
   bool limitStrength = false;        // "UCI_LimitStrength": the level follows "UCI_Elo"
-  std::int32_t elo = 890;            // "UCI_Elo"
+  std::int32_t elo = *std::max_element(levelElo.begin(), levelElo.end());  // "UCI_Elo"
   bool operator==(const UciOptions&) const = default;
 };
 
@@ -162,6 +163,11 @@ inline constexpr const char* uciUsage =
 
 // The root list in `move:score` words after "info string root" (unscored entries left out).
 [[nodiscard]] std::string rootLine(const ScoredMoveList& result);
+
+// The root moves "go searchmoves" names: the legal moves of `state` among `names`, in generation
+// order; nothing when no name is given or none is legal (then every legal move is searched).
+[[nodiscard]] std::optional<std::vector<Move>> searchMovesOf(
+    const State& state, const std::optional<std::vector<std::string>>& names);
 
 // Runs the search that "go" asks for on `state` with `options`, writing "info depth" lines to
 // `out` as each iteration ends (one per root move up to "MultiPV", with "multipv K" when it is
