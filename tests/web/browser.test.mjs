@@ -362,6 +362,7 @@ test('screens from phone to desktop: the board fills them', { timeout: 120000 },
     const [width, height, least] = screen.split(/[x:]/).map(Number);
     await page.setViewportSize({ width, height });
     await page.evaluate(() => window.scrollTo(0, 0));
+    await board.nextFrame();
     const box = await board.byTestId('board').boundingBox();
     const wide = await page.evaluate(() => document.documentElement.scrollWidth);
     assert.ok(wide <= width, `${screen}: the page is ${wide} px wide`);

@@ -141,6 +141,15 @@ export class BoardPage {
     return { x: box.x + (column + 0.5) * size, y: box.y + (row + 0.5) * size };
   }
 
+  // Waits until a frame has been drawn: the board measures itself again (a resize observer,
+  // a scroll) before the frame is drawn, and a test reading the layout sooner can see the board
+  // still at its old size, which no user ever sees.
+  async nextFrame() {
+    await this.page.evaluate(
+      () => new Promise((done) => requestAnimationFrame(() => setTimeout(done))),
+    );
+  }
+
   async clickSquare(square) {
     const { x, y } = await this.squareCentre(square);
     await this.page.mouse.click(x, y);
@@ -153,9 +162,7 @@ export class BoardPage {
     // The board in sight, as a user would scroll it after using the panel, once the board has
     // seen the scroll (it measures itself again after one).
     await this.byTestId('board').scrollIntoViewIfNeeded();
-    await this.page.evaluate(
-      () => new Promise((done) => requestAnimationFrame(() => setTimeout(done))),
-    );
+    await this.nextFrame();
     if (drag) {
       const start = await this.squareCentre(from);
       const end = await this.squareCentre(to);
