@@ -1,5 +1,6 @@
 #include "Fen.h"
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -151,6 +152,20 @@ std::string fenFromState(const State& state) {
   return fenPlacement(state.getBoard) + (state.turn == Colour::White ? " w " : " b ") +
          fenCastling(state.castleStatus) + " " + enPassant + " 0 " +
          std::to_string((state.moveNum + 1) / 2);
+}
+
+std::int32_t fenHalfmoveClock(std::string_view fen) {
+  std::istringstream fields{std::string(fen)};
+  std::string field;
+  for (int i = 0; i < 5; ++i) {
+    if (!(fields >> field)) return 0;
+  }
+  std::int32_t clock = 0;
+  for (const char c : field) {
+    if (c < '0' || c > '9') return 0;
+    clock = std::min(clock * 10 + (c - '0'), 100000);
+  }
+  return clock;
 }
 
 }  // namespace quenlor

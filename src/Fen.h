@@ -3,6 +3,7 @@
 // ("position fen"), the developer tool, the tests and the benchmarks. Uses Types, Basics and
 // Parser (for input quoted in its error messages).
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ namespace quenlor {
 // halfmove clock and move number are ignored. Nothing when the FEN is malformed, with the
 // reason in `error`.
 [[nodiscard]] std::optional<State> stateFromFen(std::string_view fen, std::string* error = nullptr);
+
+// The halfmove clock of a FEN (plies since the last capture or pawn move): its fifth field when
+// that is a whole number (saturating at 100000), else 0.
+[[nodiscard]] std::int32_t fenHalfmoveClock(std::string_view fen);
 
 // The FEN of a state: the placement, the side to move, the castling rights held, the en-passant
 // square whenever the last move was a pawn's double step, a halfmove clock of 0 (the state keeps

@@ -534,6 +534,28 @@ bool generate(const Position& p, const Legal& legality, Visit&& visit) {
   return Generator<Counting, Legal, std::remove_reference_t<Visit>>(p, legality, visit).all();
 }
 
+// A legality test narrowed to the moves that land on `targets` (castling aside, which the
+// caller drops): the search's quiescence asks only for captures and promotions, and the
+// generator then skips every other target without testing it.
+template <typename Legal>
+class Targeted {
+ public:
+  Targeted(const Legal& inner, std::uint64_t targets) noexcept : inner_(inner), targets_(targets) {}
+  [[nodiscard]] std::uint64_t pinned() const noexcept { return inner_.pinned(); }
+  [[nodiscard]] std::uint64_t evasion() const noexcept { return inner_.evasion(); }
+  [[nodiscard]] std::uint64_t allowed(SquareCode from) const noexcept {
+    return inner_.allowed(from) & targets_;
+  }
+  [[nodiscard]] bool kingStep(SquareCode from, SquareCode to) const noexcept {
+    return (targets_ & squareBit(to)) != 0 && inner_.kingStep(from, to);
+  }
+  [[nodiscard]] bool byApplying(PackedMove move) const { return inner_.byApplying(move); }
+
+ private:
+  const Legal& inner_;
+  std::uint64_t targets_;
+};
+
 // The first pseudo-legal move of the side to move, if any.
 std::optional<PackedMove> firstPseudoLegalMove(const Position& p) {
   std::optional<PackedMove> first;
@@ -568,6 +590,35 @@ bool attacked(const SquareMap& squares, Colour colour, SquareCode square) noexce
 
 bool inCheck(const Position& position) noexcept {
   return attacked(position, toggle(position.turn), position.kingSquare(position.turn));
+}
+
+std::uint64_t attackersTo(const SquareMap& squares, SquareCode square,
+                          std::uint64_t occupied) noexcept {
+  const std::uint64_t others = occupied & ~squareBit(square);
+  return findAttackers<false>(squares, Colour::White, square, occupied,
+                              squares.pieces(Colour::White) & others) |
+         findAttackers<false>(squares, Colour::Black, square, occupied,
+                              squares.pieces(Colour::Black) & others);
+}
+
+std::uint64_t pieceAttacks(PieceType type, Colour colour, SquareCode square,
+                           std::uint64_t occupied) noexcept {
+  std::uint64_t targets = 0;
+  switch (type) {
+    case PieceType::King: return kingTargets.mask[square];
+    case PieceType::Knight: return knightTargets.mask[square];
+    case PieceType::Pawn: return pawnSources.mask[static_cast<std::size_t>(toggle(colour))][square];
+    case PieceType::Rook:
+      for (std::size_t d : orthogonalRays) targets |= rayTargets(square, d, occupied);
+      return targets;
+    case PieceType::Bishop:
+      for (std::size_t d : diagonalRays) targets |= rayTargets(square, d, occupied);
+      return targets;
+    case PieceType::Queen:
+      for (std::size_t d = 0; d < 8; ++d) targets |= rayTargets(square, d, occupied);
+      return targets;
+  }
+  return targets;
 }
 
 std::optional<Piece> nextPieceInLine(const Board& board, Location square, int rowStep,
@@ -647,6 +698,33 @@ void generateLegalMoves(const Position& position, PackedMoveList& out) {
   out.clear();
   generate<false>(position, Legality(position), [&](PackedMove m) {
     out.push(m);
+    return true;
+  });
+}
+
+void generateForcingMoves(const Position& position, PackedMoveList& out) {
+  out.clear();
+  const bool white = position.turn == Colour::White;
+  const std::uint64_t lastRow = white ? 0xFFULL : 0xFFULL << 56U;
+  const std::uint64_t enemy = position.pieces(toggle(position.turn));
+  const Legality legality(position);
+  generate<false>(position, Targeted<Legality>(legality, enemy | lastRow), [&](PackedMove m) {
+    if (isPackedPromotion(m) ? packedPromoted(m) == PieceType::Queen
+                             : (squareBit(packedTo(m)) & enemy) != 0)
+      out.push(m);
+    return true;
+  });
+  // An en-passant capture lands on the empty square the double step passed over.
+  const PackedMove last = position.lastMove;
+  if (last == noMove || position.cells[packedTo(last)] == 0 ||
+      typeOfCell[position.cells[packedTo(last)]] != PieceType::Pawn ||
+      (packedFrom(last) ^ packedTo(last)) != 16) {
+    return;
+  }
+  const auto passedOver = static_cast<SquareCode>((packedFrom(last) + packedTo(last)) / 2);
+  const std::uint64_t pawns = position.pieces(position.turn, PieceType::Pawn);
+  generate<false>(position, Targeted<Legality>(legality, squareBit(passedOver)), [&](PackedMove m) {
+    if ((pawns & squareBit(packedFrom(m))) != 0 && packedTo(m) == passedOver) out.push(m);
     return true;
   });
 }

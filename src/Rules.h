@@ -24,6 +24,14 @@ namespace quenlor {
 // Whether the side to move stands in check; it must have exactly one king.
 [[nodiscard]] bool inCheck(const Position& position) noexcept;
 
+// The pieces of both colours that attack `square` when exactly `occupied` squares hold pieces
+// (pieces off `occupied` are taken as gone, so exchanges can be played out on the sets).
+[[nodiscard]] std::uint64_t attackersTo(const SquareMap& squares, SquareCode square,
+                                        std::uint64_t occupied) noexcept;
+// The squares a piece of `type` and `colour` on `square` attacks, given the occupied squares.
+[[nodiscard]] std::uint64_t pieceAttacks(PieceType type, Colour colour, SquareCode square,
+                                         std::uint64_t occupied) noexcept;
+
 // The first piece met walking from `square` (exclusive) in the direction (rowStep, columnStep),
 // each step -1, 0 or +1, up to the board's edge; nothing when every square is empty.
 [[nodiscard]] std::optional<Piece> nextPieceInLine(const Board& board, Location square, int rowStep,
@@ -60,6 +68,10 @@ namespace quenlor {
 void generateLegalMoves(const Position& position, PackedMoveList& out);
 [[nodiscard]] std::size_t countLegalMoves(const Position& position);
 [[nodiscard]] bool hasLegalMove(const Position& position);
+
+// The legal captures of the side to move and its promotions to a queen, in generation order
+// (en-passant captures last): the moves the strong search's quiescence plays.
+void generateForcingMoves(const Position& position, PackedMoveList& out);
 
 // The same on a state. When the side to move has no king or more than one, the game stops at its
 // first pseudo-legal move, whose trial finds no single king (`findKing`); without such a move

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <limits>
+#include <thread>
 #include <utility>
 
 #include "Basics.h"
@@ -88,8 +89,14 @@ Parser<std::int32_t> number() {
 const std::vector<std::string> commandWords{
     "uci", "isready", "ucinewgame", "setoption", "position", "go", "stop", "ponderhit", "quit",
     "debug", "register"};
-const std::vector<std::string> clockWords{
-    "wtime", "btime", "winc", "binc", "movestogo", "nodes", "mate", "movetime"};
+// clang-format on
+// The numeric parameters of "go", each with the field it sets.
+const std::vector<std::pair<std::string, std::optional<std::int32_t> GoCommand::*>> goNumbers{
+    {"depth", &GoCommand::depth},         {"wtime", &GoCommand::whiteTime},
+    {"btime", &GoCommand::blackTime},     {"winc", &GoCommand::whiteIncrement},
+    {"binc", &GoCommand::blackIncrement}, {"movestogo", &GoCommand::movesToGo},
+    {"nodes", &GoCommand::nodes},         {"mate", &GoCommand::mate},
+    {"movetime", &GoCommand::moveTime}};
 // clang-format on
 
 // A command of one word; whatever follows it is skipped.
@@ -139,16 +146,15 @@ Parser<GoCommand> goParameters() {
   const GoChange none = [](GoCommand&) {};
   const auto setting = [](GoChange f) { return returnP(std::move(f)); };
   std::vector<Parser<GoChange>> changes;
-  // "depth N" sets the depth; every clock or limit word takes its number and changes nothing.
-  changes.push_back(then(spacedKeyword("depth"), orElse(bind(number(),
-                                                             [setting](std::int32_t n) {
-                                                               return setting([n](GoCommand& go) {
-                                                                 go.depth = n;
-                                                               });
-                                                             }),
-                                                        returnP(none))));
-  for (const std::string& w : clockWords) {
-    changes.push_back(then(spacedKeyword(w), orElse(then(number(), returnP(none)), returnP(none))));
+  // Each number word takes the number after it; without one it changes nothing.
+  for (const auto& [w, field] : goNumbers) {
+    changes.push_back(
+        then(spacedKeyword(w), orElse(bind(number(),
+                                           [setting, field = field](std::int32_t n) {
+                                             return setting(
+                                                 [n, field](GoCommand& go) { go.*field = n; });
+                                           }),
+                                      returnP(none))));
   }
   changes.push_back(
       then(spacedKeyword("infinite"), setting([](GoCommand& go) { go.infinite = true; })));
@@ -219,15 +225,19 @@ std::optional<std::string> unsearchableReason(const State& state) {
 
 PositionSetUp setUpPosition(const PositionCommand& command) {
   State state = newGame();
+  std::int32_t halfmoveClock = 0;
   if (command.fen) {
     std::string error;
     const std::optional<State> read = stateFromFen(*command.fen, &error);
     if (!read) {
       return {std::nullopt,
-              "cannot read the FEN " + quoteInput(*command.fen) + ": " + error + "; no position"};
+              "cannot read the FEN " + quoteInput(*command.fen) + ": " + error + "; no position",
+              std::nullopt};
     }
     state = *read;
+    halfmoveClock = fenHalfmoveClock(*command.fen);
   }
+  GameRecord game(positionOf(state), halfmoveClock);
   // The rules read only the last move of a history (for en passant), so the moves are played on
   // a state that keeps just that one, and the whole list joins the history at the end: a long
   // game costs one copy of its moves, not one per move.
@@ -238,18 +248,21 @@ PositionSetUp setUpPosition(const PositionCommand& command) {
     out.reversedHistory = base.withAll(played);
     return out;
   };
+  const auto done = [&](std::optional<std::string> problem) {
+    return PositionSetUp{reached(), std::move(problem), game};
+  };
   const Parser<std::string_view> moveWord = then(blanks(), word());
   std::string_view rest = command.moves;
   while (true) {
     const ParseResults<std::string_view> next = papply(moveWord, rest);
-    if (next.empty()) return {reached(), std::nullopt};
+    if (next.empty()) return done(std::nullopt);
     const std::string_view moveText = next.front().first;
     rest = next.front().second;
     // The base must be a position the rules can generate moves for; legal moves keep it so.
     if (played.empty()) {
       if (const std::optional<std::string> reason = unsearchableReason(state)) {
-        return {reached(), "no move can be played here (" + *reason + "); position before " +
-                               quoteInput(moveText) + " kept"};
+        return done("no move can be played here (" + *reason + "); position before " +
+                    quoteInput(moveText) + " kept");
       }
     }
     const ParseResults<Move> parsed = papply(parseMove(), moveText);
@@ -260,8 +273,9 @@ PositionSetUp setUpPosition(const PositionCommand& command) {
       if (std::find(moves.begin(), moves.end(), move) != moves.end()) legal = move;
     }
     if (!legal) {
-      return {reached(), "illegal move " + quoteInput(moveText) + "; position before it kept"};
+      return done("illegal move " + quoteInput(moveText) + "; position before it kept");
     }
+    game.play(*packMove(*legal));
     state = makeMove(state, *legal);
     state.reversedHistory = History().with(*legal);
     played.push_back(*legal);
@@ -293,15 +307,22 @@ struct CheckOption {
 // "Skill Level" is the name GUIs and players know for an engine's strength setting; "MultiPV"
 // is the protocol's own name for the number of lines an analysis shows.
 // "UCI_LimitStrength" and "UCI_Elo" are the protocol's own names for a strength in Elo.
-constexpr std::array<SpinOption, 4> spinOptions{{
-    {"Skill Level", 1, maxSearchDepth, &UciOptions::level},
+// "Hash" (megabytes), "Move Overhead" and "Ponder" are the names GUIs set for every engine.
+constexpr std::array<SpinOption, 6> spinOptions{{
+    {"Skill Level", 1, topLevel, &UciOptions::level},
     {"MultiPV", 1, static_cast<std::int32_t>(maxMoves), &UciOptions::multiPV},
     {"Variety Seed", 0, std::numeric_limits<std::int32_t>::max(), &UciOptions::varietySeed},
     {"UCI_Elo", *std::min_element(levelElo.begin(), levelElo.end()),
      *std::max_element(levelElo.begin(), levelElo.end()), &UciOptions::elo},
+    {"Hash", 1, 4096, &UciOptions::hash},
+    {"Move Overhead", 0, 5000, &UciOptions::moveOverhead},
 }};
-constexpr std::array<CheckOption, 2> checkOptions{
-    {{"Variety", &UciOptions::variety}, {"UCI_LimitStrength", &UciOptions::limitStrength}}};
+constexpr std::array<CheckOption, 3> checkOptions{
+    {{"Variety", &UciOptions::variety},
+     {"UCI_LimitStrength", &UciOptions::limitStrength},
+     {"Ponder", &UciOptions::ponder}}};
+// A button empties the strong search's table: a new analysis then starts from nothing.
+constexpr const char* clearHashButton = "Clear Hash";
 
 // Option names are compared without regard to case, as the protocol asks.
 bool sameName(std::string_view a, std::string_view b) {
@@ -316,7 +337,7 @@ bool sameName(std::string_view a, std::string_view b) {
 std::int32_t levelOf(const UciOptions& options) noexcept {
   if (!options.limitStrength) return options.level;
   std::int32_t level = 1;
-  for (std::int32_t l = 1; l <= maxSearchDepth; ++l) {
+  for (std::int32_t l = 1; l <= topLevel; ++l) {
     const std::int32_t elo = levelElo[static_cast<std::size_t>(l - 1)];
     if (elo <= options.elo && elo > levelElo[static_cast<std::size_t>(level - 1)]) level = l;
   }
@@ -335,6 +356,7 @@ std::vector<std::string> optionLines() {
     lines.push_back("option name " + std::string(o.name) + " type check default " +
                     (defaults.*o.value ? "true" : "false"));
   }
+  lines.push_back("option name " + std::string(clearHashButton) + " type button");
   return lines;
 }
 
@@ -359,6 +381,10 @@ std::optional<std::string> applyOption(const SetOption& command, UciOptions& opt
              "; it stays " + (options.*o.value ? "true" : "false");
     }
     options.*o.value = command.value == "true";
+    return std::nullopt;
+  }
+  if (sameName(command.name, clearHashButton)) {
+    options.clearHash = true;
     return std::nullopt;
   }
   return "no option " + quoteInput(command.name) + " ignored";
@@ -407,18 +433,159 @@ std::optional<std::vector<Move>> searchMovesOf(
   return named;
 }
 
+bool usesStrongSearch(const GoCommand& go, const UciOptions& options) noexcept {
+  return levelOf(options) >= firstStrongLevel || go.infinite || go.mate ||
+         go.depth.value_or(0) > searchDepth;
+}
+
+namespace {
+
+// The closing line of a search with no move to give.
+const std::string noBestMove = "bestmove (none)";
+
+// What the protocol shows for a position without a legal move: mated, or a draw.
+std::string finishedLine(const Position& position) {
+  return std::string("info depth 0 score ") + (inCheck(position) ? "mate 0" : "cp 0");
+}
+
+// The limits of the strong search for "go": a level below the top searches its own node budget,
+// with the clock, if any, only as a safeguard; the top level and an analysis follow the clock
+// and the limits given, and with none of them the top level searches its default budget.
+SearchLimits strongLimits(const GoCommand& go, const UciOptions& options, Colour turn) {
+  const std::int32_t level = levelOf(options);
+  const bool white = turn == Colour::White;
+  const std::optional<std::int32_t> time = white ? go.whiteTime : go.blackTime;
+  const bool analysis = go.infinite || go.depth || go.nodes || go.moveTime || go.mate;
+  SearchLimits limits;
+  if (!analysis && level >= firstStrongLevel && (level < topLevel || !time)) {
+    limits = levelLimits(level);
+  }
+  if (go.depth) limits.depth = std::clamp(*go.depth, 1, maxPly - 1);
+  if (go.nodes) limits.nodes = static_cast<std::uint64_t>(std::max(*go.nodes, 1));
+  if (go.mate) limits.mate = std::max(*go.mate, 1);
+  if (go.moveTime) limits.moveTime = std::max(*go.moveTime, 1);
+  if (time && !go.infinite) {
+    limits.time = std::max(*time, 1);
+    limits.increment = std::max((white ? go.whiteIncrement : go.blackIncrement).value_or(0), 0);
+    limits.movesToGo = std::max(go.movesToGo.value_or(0), 0);
+  }
+  limits.moveOverhead = options.moveOverhead;
+  limits.infinite = go.infinite;
+  limits.ponder = go.ponder;
+  limits.multiPV = options.multiPV;
+  // With variety a strong level scores the best few moves exactly to choose among them.
+  if (options.variety && !analysis) limits.multiPV = std::max(limits.multiPV, 4);
+  return limits;
+}
+
+// The "info" lines of one report: one per line scored, best first.
+void writeReport(const SearchReport& report, std::int32_t lines, const LineWriter& write) {
+  const std::int64_t nps = static_cast<std::int64_t>(report.nodes) * 1000 /
+                           std::max<std::int64_t>(report.milliseconds, 1);
+  for (std::size_t k = 0; k < report.lines.size() && k < static_cast<std::size_t>(lines); ++k) {
+    const SearchLine& line = report.lines[k];
+    std::string text = "info depth " + std::to_string(line.depth) + " seldepth " +
+                       std::to_string(std::max(line.selDepth, line.depth)) + " multipv " +
+                       std::to_string(k + 1) + " score " + uciScoreText(line.score);
+    if (line.bound == ScoreBound::Lower) text += " lowerbound";
+    if (line.bound == ScoreBound::Upper) text += " upperbound";
+    text += " nodes " + std::to_string(report.nodes) + " nps " + std::to_string(nps) +
+            " hashfull " + std::to_string(report.hashFull) + " time " +
+            std::to_string(report.milliseconds) + " pv";
+    for (const PackedMove m : line.pv) text += " " + niceShowMove(unpackMove(m));
+    write(text);
+  }
+}
+
+// A well-mixed 64-bit value from any 64-bit value (one step of splitmix64).
+std::uint64_t mixBits(std::uint64_t x) noexcept {
+  x += 0x9E3779B97F4A7C15ULL;
+  x = (x ^ (x >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31U);
+}
+
+// Holds a search's answer back until the interface may have it: "stop" after an infinite
+// search, "ponderhit" or "stop" after a ponder search.
+void awaitRelease(const GoCommand& go, const SearchControl& control) {
+  while (!control.stop.load() && (go.infinite || (go.ponder && !control.ponderHit.load()))) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+}  // namespace
+
+std::string strongSearchAndReport(const std::optional<GameRecord>& game, const GoCommand& go,
+                                  const UciOptions& options, StrongSearch& search,
+                                  SearchControl& control, const LineWriter& write) {
+  if (!game) {
+    write(infoString("no position to search: the last FEN could not be read"));
+    awaitRelease(go, control);
+    return noBestMove;
+  }
+  const Position& position = game->position();
+  if (const std::optional<std::string> reason = irregularity(position)) {
+    write(infoString("cannot search this position: " + *reason));
+    awaitRelease(go, control);
+    return noBestMove;
+  }
+  SearchLimits limits = strongLimits(go, options, position.turn);
+  PackedMoveList legal;
+  generateLegalMoves(position, legal);
+  if (go.searchMoves) {
+    for (const PackedMove m : legal) {
+      const std::string name = niceShowMove(unpackMove(m));
+      if (std::find(go.searchMoves->begin(), go.searchMoves->end(), name) !=
+          go.searchMoves->end()) {
+        limits.rootMoves.push_back(m);
+      }
+    }
+  }
+  const std::int32_t level = levelOf(options);
+  // A level below the top plays the same moves wherever it runs: it starts from an empty table.
+  if (level >= firstStrongLevel && level < topLevel && limits.nodes != 0) search.clear();
+  const SearchResult result = search.run(*game, limits, control, [&](const SearchReport& report) {
+    writeReport(report, options.multiPV, write);
+  });
+  if (result.best == noMove) {
+    write(finishedLine(position));
+    write(infoString(inCheck(position) ? "no legal move: checkmate" : "no legal move: stalemate"));
+    awaitRelease(go, control);
+    return noBestMove;
+  }
+  PackedMove best = result.best;
+  PackedMove ponder = result.ponder;
+  const auto& lines = result.report.lines;
+  if (options.variety && limits.multiPV > options.multiPV && !lines.empty() &&
+      std::abs(lines[0].score) < mateBound) {
+    std::size_t count = 1;
+    while (count < lines.size() && lines[count].score >= lines[0].score - varietyMargin(level)) {
+      ++count;
+    }
+    const std::uint64_t draw =
+        mixBits(static_cast<std::uint64_t>(options.varietySeed) ^ zobristKey(position));
+    const SearchLine& chosen = lines[static_cast<std::size_t>(draw % count)];
+    best = chosen.pv[0];
+    ponder = chosen.pv.size() > 1 ? chosen.pv[1] : noMove;
+  }
+  awaitRelease(go, control);
+  std::string closing = "bestmove " + niceShowMove(unpackMove(best));
+  if (ponder != noMove) closing += " ponder " + niceShowMove(unpackMove(ponder));
+  return closing;
+}
+
 std::vector<std::string> searchAndReport(const std::optional<State>& position, const GoCommand& go,
-                                         const UciOptions& options, std::ostream& out) {
+                                         const UciOptions& options, const LineWriter& write) {
   if (!position) {
-    writeLine(out, infoString("no position to search: the last FEN could not be read"));
+    write(infoString("no position to search: the last FEN could not be read"));
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};
   }
   const State& state = *position;
   if (const std::optional<std::string> reason = unsearchableReason(state)) {
-    writeLine(out, infoString("cannot search this position: " + *reason));
+    write(infoString("cannot search this position: " + *reason));
     return {rootLine(ScoredMoveList{}), "bestmove (none)"};
   }
-  const std::int32_t depth = std::clamp(go.depth.value_or(levelOf(options)), 1, maxSearchDepth);
+  const std::int32_t depth = std::clamp(go.depth.value_or(levelOf(options)), 1, searchDepth);
   const std::optional<std::vector<Move>> rootMoves = searchMovesOf(state, go.searchMoves);
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
@@ -430,16 +597,16 @@ std::vector<std::string> searchAndReport(const std::optional<State>& position, c
     for (std::size_t k = 0; k < lines; ++k) {
       if (list[k].score.kind != Score::Kind::Number) continue;
       const std::string multipv = options.multiPV > 1 ? " multipv " + std::to_string(k + 1) : "";
-      writeLine(out, "info depth " + std::to_string(d) + multipv + " score " +
-                         uciScore(list[k].score.value, d) + " nodes " +
-                         std::to_string(stats.makeMoveCalls) + " time " + std::to_string(ms) +
-                         " pv " + niceShowMove(list[k].move));
+      write("info depth " + std::to_string(d) + multipv + " score " +
+            uciScore(list[k].score.value, d) + " nodes " + std::to_string(stats.makeMoveCalls) +
+            " time " + std::to_string(ms) + " pv " + niceShowMove(list[k].move));
     }
   };
   const ScoredMoveList result = deepeningResult(state, depth, &stats, report, rootMoves);
   if (result.empty()) {
-    writeLine(out, infoString(inCheck(state, state.turn) ? "no legal move: checkmate"
-                                                         : "no legal move: stalemate"));
+    write(finishedLine(positionOf(state)));
+    write(infoString(inCheck(state, state.turn) ? "no legal move: checkmate"
+                                                : "no legal move: stalemate"));
     return {rootLine(result), "bestmove (none)"};
   }
   const std::optional<std::uint64_t> seed =

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "AI.h"
 #include "MyParseLib.h"
+#include "Search.h"
 #include "Types.h"
 
 namespace quenlor {
@@ -43,11 +45,19 @@ struct PositionCommand {
   std::string moves;
   bool operator==(const PositionCommand&) const = default;
 };
-// "go" with its parameters. The clock and limit parameters are read and play no part: the search
-// is always the same. Only `depth` (the iterations), the words after "searchmoves" (the root
-// moves to consider) and the two modes that hold the answer back until "stop" matter.
+// "go" with its parameters: the iterations, the clocks and limits (milliseconds, moves, nodes),
+// the words after "searchmoves" (the root moves to consider) and the two modes that hold the
+// answer back until "stop". The levels 1 to 4 answer at once and read only the depth.
 struct GoCommand {
   std::optional<std::int32_t> depth;
+  std::optional<std::int32_t> whiteTime;
+  std::optional<std::int32_t> blackTime;
+  std::optional<std::int32_t> whiteIncrement;
+  std::optional<std::int32_t> blackIncrement;
+  std::optional<std::int32_t> movesToGo;
+  std::optional<std::int32_t> nodes;
+  std::optional<std::int32_t> mate;
+  std::optional<std::int32_t> moveTime;
   bool infinite = false;
   bool ponder = false;
   std::optional<std::vector<std::string>> searchMoves;
@@ -100,10 +110,12 @@ using UciCommand =
 [[nodiscard]] std::optional<std::string> unsearchableReason(const State& state);
 
 // A position set up from a "position" command: the state reached (none when the FEN cannot be
-// read), and what stopped the set-up early (an unreadable FEN, an illegal move), if anything.
+// read), the game as the strong search sees it (with the FEN's halfmove clock and the positions
+// since), and what stopped the set-up early (an unreadable FEN, an illegal move), if anything.
 struct PositionSetUp {
   std::optional<State> state;
   std::optional<std::string> problem;
+  std::optional<GameRecord> game;
 };
 
 // The state of the command: its base, then each move that is legal in the position it is played
@@ -114,19 +126,25 @@ struct PositionSetUp {
 
 //=== Options ===//
 
+// The measured Elo estimate of each level, 1 to `topLevel` (see the README's table and
+// scripts/match/uci-match.mjs); the page reads it from here when it is built.
+inline constexpr std::array<std::int32_t, topLevel> levelElo{670,  980,  1100, 1130, 1300, 1450,
+                                                             1600, 1750, 1900, 2050, 2200};
+
 // The settings "setoption" changes, with their defaults: the default engine plays as it always
 // has.
-// The measured Elo estimate of each level, 1 to `maxSearchDepth` (about ±300: see the README's
-// table and scripts/measure/level-strength.sh); the page reads it from here when it is built.
-inline constexpr std::array<std::int32_t, maxSearchDepth> levelElo{470, 540, 720, 790, 890, 830};
-
 struct UciOptions {
-  std::int32_t level = searchDepth;  // "Skill Level": the iterations of the search
-  std::int32_t multiPV = 1;          // "MultiPV": root moves reported per iteration
-  bool variety = false;              // "Variety": choose among moves near the best
-  std::int32_t varietySeed = 0;      // "Variety Seed"
-  bool limitStrength = false;        // "UCI_LimitStrength": the level follows "UCI_Elo"
-  std::int32_t elo = *std::max_element(levelElo.begin(), levelElo.end());  // "UCI_Elo"
+  std::int32_t level =
+      searchDepth;               // "Skill Level": 1 to 4 the iterations, above the strong search
+  std::int32_t multiPV = 1;      // "MultiPV": root moves reported per iteration
+  bool variety = false;          // "Variety": choose among moves near the best
+  std::int32_t varietySeed = 0;  // "Variety Seed"
+  bool limitStrength = false;    // "UCI_LimitStrength": the level follows "UCI_Elo"
+  std::int32_t elo = *std::max_element(levelElo.begin(), levelElo.end());             // "UCI_Elo"
+  std::int32_t hash = static_cast<std::int32_t>(StrongSearch::defaultHashMegabytes);  // "Hash"
+  std::int32_t moveOverhead = 30;  // "Move Overhead": milliseconds lost per move to the interface
+  bool ponder = false;             // "Ponder": the interface may send "go ponder"
+  bool clearHash = false;          // "Clear Hash" was pressed and not yet carried out
   bool operator==(const UciOptions&) const = default;
 };
 
@@ -147,9 +165,10 @@ struct UciOptions {
 inline constexpr const char* uciUsage =
     "Usage: quenlor-uci [--help | --version]\n"
     "A chess engine for interfaces that speak UCI: start it without arguments and it\n"
-    "reads UCI commands on standard input. Every \"go\" runs the same search, four\n"
-    "plies deep by default; the \"Skill Level\" option (1 to 6) or \"go depth N\" sets\n"
-    "its depth. For xboard, use quenlor.\n";
+    "reads UCI commands on standard input. The \"Skill Level\" option sets its strength:\n"
+    "levels 1 to 4 search that many plies and answer at once (4 is the default), levels\n"
+    "5 to 10 search a fixed number of nodes a move, and level 11 plays on the clock\n"
+    "at full strength. For xboard, use quenlor.\n";
 
 // The lines answering "uci", without newlines.
 [[nodiscard]] std::vector<std::string> uciIdentification();
@@ -169,14 +188,30 @@ inline constexpr const char* uciUsage =
 [[nodiscard]] std::optional<std::vector<Move>> searchMovesOf(
     const State& state, const std::optional<std::vector<std::string>>& names);
 
+// Whether "go" runs the strong search: at the levels above 4, and for an analysis at any level
+// ("go infinite", "go mate", or a depth beyond 4).
+[[nodiscard]] bool usesStrongSearch(const GoCommand& go, const UciOptions& options) noexcept;
+
+// A sink for whole reply lines, written as the search goes on (from the search's thread).
+using LineWriter = std::function<void(const std::string&)>;
+
+// Runs the strong search that "go" asks for on `game`, writing "info" lines to `write` as each
+// iteration ends, and returns the closing line ("bestmove", with "ponder" when a reply is
+// expected). Waits for "stop" (and for "ponderhit" in a ponder search) through `control` before
+// returning when the command asks for it, so the answer is never early.
+[[nodiscard]] std::string strongSearchAndReport(const std::optional<GameRecord>& game,
+                                                const GoCommand& go, const UciOptions& options,
+                                                StrongSearch& search, SearchControl& control,
+                                                const LineWriter& write);
+
 // Runs the search that "go" asks for on `state` with `options`, writing "info depth" lines to
-// `out` as each iteration ends (one per root move up to "MultiPV", with "multipv K" when it is
+// `write` as each iteration ends (one per root move up to "MultiPV", with "multipv K" when it is
 // above 1), and returns the closing lines without newlines (the root line, then "bestmove"), to
 // be written at once or held back until "stop". Without a position, or on one the search cannot
 // take, an "info string" says why and the move is "(none)".
 [[nodiscard]] std::vector<std::string> searchAndReport(const std::optional<State>& state,
                                                        const GoCommand& go,
                                                        const UciOptions& options,
-                                                       std::ostream& out);
+                                                       const LineWriter& write);
 
 }  // namespace quenlor

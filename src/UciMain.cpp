@@ -1,75 +1,169 @@
 #include "UciMain.h"
 
+#include <thread>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 #include "Basics.h"
 #include "Parser.h"
+#include "Position.h"
 #include "Program.h"
 #include "UciInterface.h"
 
 namespace quenlor {
 
-namespace {
+// Browsers run the engine in a worker without threads of its own.
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+#define QUENLOR_SEARCH_THREADS 0
+struct SearchThread {};
+#else
+#define QUENLOR_SEARCH_THREADS 1
+struct SearchThread {
+  std::thread thread;
+};
+#endif
 
-void writeLines(std::ostream& out, const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) writeLine(out, line);
+UciSession::UciSession() : state_(newGame()), game_(GameRecord(positionOf(*state_))) {}
+
+UciSession::~UciSession() {
+  try {
+    joinStrong(true);
+  } catch (const FatalError&) {
+    // The session is going away: a write that failed on the search's thread has nobody to tell.
+  }
 }
 
-}  // namespace
+void UciSession::say(std::ostream& out, const std::string& line) {
+  const std::lock_guard<std::mutex> lock(writing_);
+  writeLine(out, line);
+}
 
-UciSession::UciSession() : state_(newGame()) {}
+void UciSession::sayAll(std::ostream& out, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) say(out, line);
+}
+
+void UciSession::joinStrong(bool stop) {
+  if (!thread_) return;
+  if (stop) control_.stop = true;
+#if QUENLOR_SEARCH_THREADS
+  thread_->thread.join();
+#endif
+  thread_.reset();
+  if (!failure_.empty()) fatalError(std::exchange(failure_, std::string()));
+}
+
+void UciSession::startStrong(const GoCommand& go, std::ostream& out) {
+  control_.stop = false;
+  control_.ponderHit = false;
+  if (options_.clearHash) {
+    strong_.clear();
+    options_.clearHash = false;
+  }
+  const LineWriter write = [this, &out](const std::string& line) { say(out, line); };
+#if QUENLOR_SEARCH_THREADS
+  unbounded_ = go.infinite || go.ponder;
+  thread_ = std::make_unique<SearchThread>();
+  thread_->thread = std::thread([this, go, write, game = game_, options = options_] {
+    try {
+      write(strongSearchAndReport(game, go, options, strong_, control_, write));
+    } catch (const FatalError& error) {
+      failure_ = error.what();
+    }
+  });
+#else
+  // Nothing can stop a search here: an unbounded one searches the top level's budget, and its
+  // answer waits for "stop" as the answers of the levels 1 to 4 do.
+  GoCommand bounded = go;
+  bounded.infinite = bounded.ponder = false;
+  if (go.infinite && !go.depth && !go.nodes && !go.moveTime && !go.mate) {
+    bounded.nodes = static_cast<std::int32_t>(levelLimits(topLevel).nodes);
+  }
+  std::string closing = strongSearchAndReport(game_, bounded, options_, strong_, control_, write);
+  if (go.infinite || go.ponder) {
+    held_ = {std::move(closing)};
+    pondering_ = go.ponder && !go.infinite;
+  } else {
+    say(out, closing);
+  }
+#endif
+}
 
 bool UciSession::handleLine(std::string_view line, std::ostream& out) {
   const UciCommand command = readUciCommand(line);
+  // Beside a running strong search only "isready", "position" and "ponderhit" are answered at
+  // once; "stop", "quit" and a new "go" stop it, and anything else waits for a search with a
+  // limit to end (and stops one without).
+  if (thread_) {
+    if (std::holds_alternative<PonderHit>(command)) {
+      control_.ponderHit = true;
+      unbounded_ = false;
+    } else if (!std::holds_alternative<IsReady>(command) &&
+               !std::holds_alternative<PositionCommand>(command) &&
+               !std::holds_alternative<Ignored>(command)) {
+      joinStrong(unbounded_ || std::holds_alternative<UciStop>(command) ||
+                 std::holds_alternative<UciQuit>(command) ||
+                 std::holds_alternative<GoCommand>(command));
+    }
+  }
   bool goOn = true;
   std::visit(
       [&](const auto& c) {
         using C = std::decay_t<decltype(c)>;
         if constexpr (std::is_same_v<C, UciHello>) {
-          writeLines(out, uciIdentification());
+          sayAll(out, uciIdentification());
         } else if constexpr (std::is_same_v<C, IsReady>) {
-          writeLine(out, "readyok");
+          say(out, "readyok");
         } else if constexpr (std::is_same_v<C, UciNewGame>) {
           state_ = newGame();
+          game_.emplace(positionOf(*state_));
+          strong_.clear();
         } else if constexpr (std::is_same_v<C, SetOption>) {
+          const std::int32_t hash = options_.hash;
           if (const std::optional<std::string> problem = applyOption(c, options_)) {
-            writeLine(out, infoString(*problem));
+            say(out, infoString(*problem));
           }
+          if (options_.hash != hash) strong_.resize(static_cast<std::size_t>(options_.hash));
         } else if constexpr (std::is_same_v<C, PositionCommand>) {
           PositionSetUp setUp = setUpPosition(c);
           state_ = std::move(setUp.state);
-          if (setUp.problem) writeLine(out, infoString(*setUp.problem));
+          game_ = std::move(setUp.game);
+          if (setUp.problem) say(out, infoString(*setUp.problem));
         } else if constexpr (std::is_same_v<C, GoCommand>) {
           // Every "go" gets its own bestmove: one still held back is sent first.
-          writeLines(out, held_);
+          sayAll(out, held_);
           held_.clear();
-          std::vector<std::string> closing = searchAndReport(state_, c, options_, out);
+          if (usesStrongSearch(c, options_)) {
+            startStrong(c, out);
+            return;
+          }
+          const LineWriter write = [&](const std::string& text) { say(out, text); };
+          std::vector<std::string> closing = searchAndReport(state_, c, options_, write);
           if (c.infinite || c.ponder) {
             held_ = std::move(closing);
             pondering_ = c.ponder && !c.infinite;
           } else {
-            writeLines(out, closing);
+            sayAll(out, closing);
           }
         } else if constexpr (std::is_same_v<C, UciStop>) {
-          writeLines(out, held_);
+          sayAll(out, held_);
           held_.clear();
         } else if constexpr (std::is_same_v<C, PonderHit>) {
           // The ponder search becomes a normal one, which answers at once; an infinite search
           // stays infinite.
           if (pondering_) {
-            writeLines(out, held_);
+            sayAll(out, held_);
             held_.clear();
           }
         } else if constexpr (std::is_same_v<C, UciQuit>) {
           finish(out);
           goOn = false;
         } else if constexpr (std::is_same_v<C, Malformed>) {
-          writeLine(out, infoString(c.reason));
+          say(out, infoString(c.reason));
         } else if constexpr (std::is_same_v<C, Unsupported>) {
-          writeLine(out, infoString("unsupported command " + quoteInput(c.word) + " ignored"));
+          say(out, infoString("unsupported command " + quoteInput(c.word) + " ignored"));
         } else if constexpr (std::is_same_v<C, UciUnknown>) {
-          writeLine(out, infoString("unknown command " + quoteInput(c.word) + " ignored"));
+          say(out, infoString("unknown command " + quoteInput(c.word) + " ignored"));
         }
         // `Ignored`: nothing to answer.
       },
@@ -78,7 +172,8 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
 }
 
 void UciSession::finish(std::ostream& out) {
-  writeLines(out, held_);
+  joinStrong(unbounded_);
+  sayAll(out, held_);
   held_.clear();
 }
 

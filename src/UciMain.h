@@ -6,33 +6,60 @@
 
 #include <cstddef>
 #include <istream>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Search.h"
 #include "Types.h"
 #include "UciInterface.h"
 
 namespace quenlor {
 
-// One UCI conversation: the game position and any bestmove held back by "go infinite"/"go ponder".
+// The thread a strong search runs on (none in a build without threads).
+struct SearchThread;
+
+// One UCI conversation: the game position, any bestmove held back by "go infinite"/"go ponder",
+// and the strong search. The strong search runs on a thread of its own, so "stop", "ponderhit"
+// and "isready" are answered while it goes on; a build without threads runs it to its end
+// within "go" (an infinite or ponder search then stops at its first iteration beyond a default
+// budget).
 class UciSession {
  public:
   UciSession();
+  ~UciSession();
+  UciSession(const UciSession&) = delete;
+  UciSession& operator=(const UciSession&) = delete;
   // Answers one input line (given without its line terminator; a trailing '\r' is tolerated),
   // writing whole reply lines, each ended by '\n', to `out`. Returns false after "quit".
   bool handleLine(std::string_view line, std::ostream& out);
-  // Ends the conversation, at "quit" or the end of input: a bestmove still held back is sent,
-  // since the interface waits for one after every "go".
+  // Ends the conversation, at "quit" or the end of input: a search with a limit is waited for,
+  // an infinite one stopped, and a bestmove still held back is sent, since the interface waits
+  // for one after every "go".
   void finish(std::ostream& out);
 
  private:
-  std::optional<State> state_;     // none after a FEN that could not be read
-  std::vector<std::string> held_;  // the closing lines of a search waiting for "stop"
+  void startStrong(const GoCommand& go, std::ostream& out);
+  // Waits for the strong search's thread, stopping the search first when `stop`.
+  void joinStrong(bool stop);
+  void say(std::ostream& out, const std::string& line);
+  void sayAll(std::ostream& out, const std::vector<std::string>& lines);
+
+  std::optional<State> state_;      // none after a FEN that could not be read
+  std::optional<GameRecord> game_;  // the same game for the strong search
+  std::vector<std::string> held_;   // the closing lines of a search waiting for "stop"
   bool pondering_ = false;  // held by "go ponder" alone, so that "ponderhit" releases them too
   UciOptions options_;
+  StrongSearch strong_;
+  SearchControl control_;
+  std::unique_ptr<SearchThread> thread_;
+  bool unbounded_ = false;  // the running search waits for "stop" (or "ponderhit")
+  std::mutex writing_;      // one line at a time from the session and the search
+  std::string failure_;     // a fatal error met on the search's thread, reported on this one
 };
 
 // The longest input line the program reads (1 MiB, room for games of a hundred thousand moves);

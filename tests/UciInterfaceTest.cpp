@@ -25,6 +25,21 @@ using namespace test;
 constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
 
+// A "go" with a depth, the two waiting modes and root moves, and optionally clocks and limits
+// (wtime, btime, winc, binc, movestogo, nodes, mate, movetime), which the caller sets.
+GoCommand goWith(std::optional<std::int32_t> depth, bool infinite, bool ponder,
+                 std::optional<std::vector<std::string>> searchMoves,
+                 std::vector<std::pair<std::optional<std::int32_t> GoCommand::*, std::int32_t>>
+                     numbers = {}) {
+  GoCommand go;
+  go.depth = depth;
+  go.infinite = infinite;
+  go.ponder = ponder;
+  go.searchMoves = std::move(searchMoves);
+  for (const auto& [field, value] : numbers) go.*field = value;
+  return go;
+}
+
 TEST(UciInterface, CommandTable) {
   const Malformed noBase{"position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\""};
   const std::string fen = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
@@ -58,23 +73,33 @@ TEST(UciInterface, CommandTable) {
       {"position",                              noBase},
       {"position e2e4",                         noBase},
       {"go",                                    GoCommand{}},
-      {"go depth 2",                            GoCommand{2, false, false, {}}},
-      {"go depth -1",                           GoCommand{-1, false, false, {}}},
+      {"go depth 2",                            goWith(2, false, false, {})},
+      {"go depth -1",                           goWith(-1, false, false, {})},
       // Numbers beyond 32 bits saturate rather than wrap.
-      {"go depth 4294967297",                   GoCommand{int32Max, false, false, {}}},
-      {"go depth -4294967297 infinite",         GoCommand{int32Min, true, false, {}}},
-      {"go depth 2147483647",                   GoCommand{int32Max, false, false, {}}},
-      {"go depth -2147483648",                  GoCommand{int32Min, false, false, {}}},
-      {"go depth 00000000000000000000000000002", GoCommand{2, false, false, {}}},
+      {"go depth 4294967297",                   goWith(int32Max, false, false, {})},
+      {"go depth -4294967297 infinite",         goWith(int32Min, true, false, {})},
+      {"go depth 2147483647",                   goWith(int32Max, false, false, {})},
+      {"go depth -2147483648",                  goWith(int32Min, false, false, {})},
+      {"go depth 00000000000000000000000000002", goWith(2, false, false, {})},
       {"go depth",                              GoCommand{}},
-      {"go depth x3 infinite",                  GoCommand{std::nullopt, true, false, {}}},
+      {"go depth x3 infinite",                  goWith(std::nullopt, true, false, {})},
       {"go wtime 300000 btime -5 winc 0 binc 0 movestogo 40 depth 3",
-                                                GoCommand{3, false, false, {}}},
-      {"go ponder wtime 1000 btime 1000",       GoCommand{std::nullopt, false, true, {}}},
+                                                goWith(3, false, false, {})},
+      {"go ponder wtime 1000 btime 1000",       goWith(std::nullopt, false, true, {},
+                                                       {{&GoCommand::whiteTime, 1000},
+                                                        {&GoCommand::blackTime, 1000}})},
+      {"go winc 20 binc 30 movestogo 5 nodes 7 mate 2 movetime 900",
+                                                goWith(std::nullopt, false, false, {},
+                                                       {{&GoCommand::whiteIncrement, 20},
+                                                        {&GoCommand::blackIncrement, 30},
+                                                        {&GoCommand::movesToGo, 5},
+                                                        {&GoCommand::nodes, 7},
+                                                        {&GoCommand::mate, 2},
+                                                        {&GoCommand::moveTime, 900}})},
       {"go nodes 5 mate 2 movetime 100 searchmoves e2e4 d2d4 infinite",
-                                                GoCommand{std::nullopt, true, false, {{"e2e4", "d2d4"}}}},
-      {"go searchmoves depth 2",                GoCommand{2, false, false, std::vector<std::string>{}}},
-      {"go wtime infinite",                     GoCommand{std::nullopt, true, false, {}}},
+                                                goWith(std::nullopt, true, false, {{"e2e4", "d2d4"}})},
+      {"go searchmoves depth 2",                goWith(2, false, false, std::vector<std::string>{})},
+      {"go wtime infinite",                     goWith(std::nullopt, true, false, {})},
   };
   // clang-format on
   for (const auto& [line, expected] : cases) {

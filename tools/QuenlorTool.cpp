@@ -24,6 +24,7 @@
 #include "Parser.h"
 #include "Perft.h"
 #include "Rules.h"
+#include "Search.h"
 
 namespace {
 
@@ -73,16 +74,32 @@ int perftMode(const std::vector<std::string>& args) {
   return 0;
 }
 
-// A level from 1 to `maxSearchDepth`, or nothing.
+// A level from 1 to `topLevel`, or nothing.
 std::optional<std::int32_t> readLevel(const std::string& text) {
   std::int32_t level = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
-  if (error != std::errc() || end != text.data() + text.size() || level < 1 ||
-      level > maxSearchDepth) {
-    std::cerr << "quenlor-tool: the level must be a number from 1 to " << maxSearchDepth << "\n";
+  if (error != std::errc() || end != text.data() + text.size() || level < 1 || level > topLevel) {
+    std::cerr << "quenlor-tool: the level must be a number from 1 to " << topLevel << "\n";
     return std::nullopt;
   }
   return level;
+}
+
+// The strong search's result at a strong level on a position, searched from a fresh start.
+SearchResult strongResult(const State& state, std::int32_t level) {
+  StrongSearch search;
+  SearchControl control;
+  return search.run(GameRecord(positionOf(state)), levelLimits(level), control);
+}
+
+// The move the engine plays at `level`, or "none".
+std::string bestMoveText(const State& state, std::int32_t level) {
+  if (level >= firstStrongLevel) {
+    const SearchResult result = strongResult(state, level);
+    return result.best == noMove ? "none" : niceShowMove(unpackMove(result.best));
+  }
+  const ScoredMoveList result = deepeningResult(state, level);
+  return result.empty() ? "none" : niceShowMove(result[0].move);
 }
 
 int bestMode(const std::vector<std::string>& args) {
@@ -95,13 +112,24 @@ int bestMode(const std::vector<std::string>& args) {
       if (line.empty()) continue;
       const std::optional<State> state = readFen(line);
       if (!state) return 2;
-      const ScoredMoveList result = deepeningResult(*state, *level);
-      std::cout << (result.empty() ? "none" : niceShowMove(result[0].move)) << "\n";
+      std::cout << bestMoveText(*state, *level) << "\n";
     }
     return 0;
   }
   const std::optional<State> state = readFen(args[0]);
   if (!state) return 2;
+  if (*level >= firstStrongLevel) {
+    const SearchResult result = strongResult(*state, *level);
+    std::cout << "bestmove " << bestMoveText(*state, *level) << "\n";
+    const SearchReport& r = result.report;
+    if (!r.lines.empty()) {
+      std::cout << "depth " << r.depth << " score " << uciScoreText(r.lines[0].score) << " nodes "
+                << r.nodes << " pv";
+      for (const PackedMove m : r.lines[0].pv) std::cout << " " << niceShowMove(unpackMove(m));
+      std::cout << "\n";
+    }
+    return 0;
+  }
   const ScoredMoveList result = deepeningResult(*state, *level);
   std::cout << "bestmove " << (result.empty() ? "none" : niceShowMove(result[0].move)) << "\n";
   for (const ScoredMove& entry : result) {
@@ -122,7 +150,7 @@ int timesMode(const std::vector<std::string>& args) {
     const std::optional<State> state = readFen(line);
     if (!state) return 2;
     const auto start = std::chrono::steady_clock::now();
-    (void)deepeningResult(*state, *level);
+    (void)bestMoveText(*state, *level);
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                      .count());
   }
