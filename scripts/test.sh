@@ -25,7 +25,7 @@ echo "== browser"
 # build, then whole games played in headless Chromium.
 scripts/web.sh tool
 web/node_modules/.bin/prettier --config web/.prettierrc.json --check --log-level warn \
-  web/src/*.js web/*.mjs web/sw.js web/engine/pre.js tests/web/*.mjs
+  web/src/*.js web/*.mjs web/sw.js web/engine/pre.js tests/web/*.mjs scripts/match/*.mjs tests/match/*.mjs
 node --test --test-concurrency=1 tests/web/engine.test.mjs tests/web/browser.test.mjs
 
 echo "== sanitizer build and tests"
