@@ -54,7 +54,7 @@ class GameRecord {
 inline constexpr std::int32_t firstStrongLevel = 5;
 inline constexpr std::int32_t topLevel = 11;
 inline constexpr std::array<std::uint64_t, topLevel - firstStrongLevel> levelNodes{
-    400, 1500, 5000, 20000, 80000, 320000};
+    60, 200, 700, 2500, 10000, 40000};
 
 //=== Searching ===//
 

@@ -27,10 +27,10 @@ constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
 
 // A "go" with a depth, the two waiting modes and root moves, and optionally clocks and limits
 // (wtime, btime, winc, binc, movestogo, nodes, mate, movetime), which the caller sets.
-GoCommand goWith(std::optional<std::int32_t> depth, bool infinite, bool ponder,
-                 std::optional<std::vector<std::string>> searchMoves,
-                 std::vector<std::pair<std::optional<std::int32_t> GoCommand::*, std::int32_t>>
-                     numbers = {}) {
+GoCommand goWith(
+    std::optional<std::int32_t> depth, bool infinite, bool ponder,
+    std::optional<std::vector<std::string>> searchMoves,
+    std::vector<std::pair<std::optional<std::int32_t> GoCommand::*, std::int32_t>> numbers = {}) {
   GoCommand go;
   go.depth = depth;
   go.infinite = infinite;
@@ -84,20 +84,20 @@ TEST(UciInterface, CommandTable) {
       {"go depth",                              GoCommand{}},
       {"go depth x3 infinite",                  goWith(std::nullopt, true, false, {})},
       {"go wtime 300000 btime -5 winc 0 binc 0 movestogo 40 depth 3",
-                                                goWith(3, false, false, {})},
+                                                goWith(3, false, false, {},
+                                                       {{&GoCommand::whiteTime, 300000},
+                                                        {&GoCommand::blackTime, -5},
+                                                        {&GoCommand::whiteIncrement, 0},
+                                                        {&GoCommand::blackIncrement, 0},
+                                                        {&GoCommand::movesToGo, 40}})},
       {"go ponder wtime 1000 btime 1000",       goWith(std::nullopt, false, true, {},
                                                        {{&GoCommand::whiteTime, 1000},
                                                         {&GoCommand::blackTime, 1000}})},
-      {"go winc 20 binc 30 movestogo 5 nodes 7 mate 2 movetime 900",
-                                                goWith(std::nullopt, false, false, {},
-                                                       {{&GoCommand::whiteIncrement, 20},
-                                                        {&GoCommand::blackIncrement, 30},
-                                                        {&GoCommand::movesToGo, 5},
-                                                        {&GoCommand::nodes, 7},
-                                                        {&GoCommand::mate, 2},
-                                                        {&GoCommand::moveTime, 900}})},
       {"go nodes 5 mate 2 movetime 100 searchmoves e2e4 d2d4 infinite",
-                                                goWith(std::nullopt, true, false, {{"e2e4", "d2d4"}})},
+                                                goWith(std::nullopt, true, false, {{"e2e4", "d2d4"}},
+                                                       {{&GoCommand::nodes, 5},
+                                                        {&GoCommand::mate, 2},
+                                                        {&GoCommand::moveTime, 100}})},
       {"go searchmoves depth 2",                goWith(2, false, false, std::vector<std::string>{})},
       {"go wtime infinite",                     goWith(std::nullopt, true, false, {})},
   };

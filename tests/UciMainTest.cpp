@@ -18,8 +18,8 @@ namespace {
 
 using namespace test;
 
-// The standard output and exit status of the program on `input`; times are shown as "T", since
-// they vary from run to run.
+// The standard output and exit status of the program on `input`; times and speeds are shown as
+// "T" and "N", since they vary from run to run.
 std::pair<std::string, int> converse(const std::string& input) {
   std::istringstream in(input);
   std::ostringstream out;
@@ -27,12 +27,14 @@ std::pair<std::string, int> converse(const std::string& input) {
   const int status = runUci(in, out, err);
   EXPECT_EQ(err.str(), "") << brief(input);
   std::string text = out.str();
-  for (std::size_t at = text.find(" time "); at != std::string::npos;
-       at = text.find(" time ", at + 1)) {
-    const std::size_t digits = at + 6;
-    std::size_t end = digits;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    if (end > digits) text.replace(digits, end - digits, "T");
+  for (const auto& [word, shown] : {std::pair{" time ", "T"}, std::pair{" nps ", "N"}}) {
+    const std::string key = word;
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+      const std::size_t digits = at + key.size();
+      std::size_t end = digits;
+      while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+      if (end > digits) text.replace(digits, end - digits, shown);
+    }
   }
   return {text, status};
 }
@@ -55,12 +57,19 @@ const std::string depthOne =
     "bestmove a1a8\n";
 const std::string identification =
     "id name Quenlor\nid author the Quenlor developers\n"
-    "option name Skill Level type spin default 4 min 1 max 6\n"
+    "option name Skill Level type spin default 4 min 1 max 11\n"
     "option name MultiPV type spin default 1 min 1 max 1120\n"
     "option name Variety Seed type spin default 0 min 0 max 2147483647\n"
-    "option name UCI_Elo type spin default 890 min 470 max 890\n"
+    "option name UCI_Elo type spin default " +
+    std::to_string(levelElo.back()) + " min " + std::to_string(levelElo.front()) + " max " +
+    std::to_string(levelElo.back()) +
+    "\n"
+    "option name Hash type spin default 16 min 1 max 4096\n"
+    "option name Move Overhead type spin default 30 min 0 max 5000\n"
     "option name Variety type check default false\n"
-    "option name UCI_LimitStrength type check default false\nuciok\n";
+    "option name UCI_LimitStrength type check default false\n"
+    "option name Ponder type check default false\n"
+    "option name Clear Hash type button\nuciok\n";
 
 TEST(UciSession, Transcripts) {
   const std::string noneAnswer = "info string root\nbestmove (none)\n";
@@ -77,20 +86,15 @@ TEST(UciSession, Transcripts) {
        "info string root a1a8:20000000 a1c1:224 a1d1:224 a1e1:224 a1f1:224 a1b1:194 a1a2:194 "
        "a1a3:194 a1a4:194 a1a5:194 a1a6:194 a1a7:194 g1h1:194 g1g2:186 g1h2:186 g1f1:184 "
        "g1f2:179\nbestmove a1a8\n"},
-      // The answer to "go infinite" and "go ponder" waits for "stop" or "ponderhit"; a "stop"
-      // at any other time does nothing, and another "go" releases the answer first.
-      {"stop\n" + mateInOne + "go infinite\nisready\nstop\nstop\n",
+      // The answer to "go ponder" waits for "stop" or "ponderhit"; a "stop" at any other time
+      // does nothing, and another "go" releases the answer first.
+      {"stop\n" + mateInOne + "go ponder\nisready\nstop\nstop\n",
        mateInOneSearch + "readyok\n" + mateInOneAnswer},
       {mateInOne + "go ponder wtime 5\nponderhit\n", mateInOneSearch + mateInOneAnswer},
-      // "ponderhit" turns only a ponder search into a normal one: an infinite one keeps waiting.
-      {mateInOne + "go infinite\nponderhit\nisready\nstop\n",
-       mateInOneSearch + "readyok\n" + mateInOneAnswer},
-      {mateInOne + "go ponder infinite\nponderhit\nisready\nstop\n",
-       mateInOneSearch + "readyok\n" + mateInOneAnswer},
-      {mateInOne + "go infinite\ngo\n",
+      {mateInOne + "go ponder\ngo\n",
        mateInOneSearch + mateInOneAnswer + mateInOneSearch + mateInOneAnswer},
       // "quit" and the end of input send a held answer first.
-      {mateInOne + "go infinite\nquit\nstop\n", mateInOneSearch + mateInOneAnswer},
+      {mateInOne + "go ponder\nquit\nstop\n", mateInOneSearch + mateInOneAnswer},
       {mateInOne + "go ponder\n", mateInOneSearch + mateInOneAnswer},
       // Illegal and unreadable moves keep the position before them; after an unreadable FEN
       // there is none, until the next "position" or "ucinewgame".
@@ -100,7 +104,7 @@ TEST(UciSession, Transcripts) {
        "info string root g8h8:-184 g7g6:-184 h7h6:-184 g8f8:-194 g7g5:-202 h7h5:-202 f7f6:-209 "
        "f7f5:-209\nbestmove g8h8\n"},
       {mateInOne + "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1 moves a1a8x\n"
-                   "position fen 6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1 moves a1a8\ngo\ngo infinite\n"
+                   "position fen 6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1 moves a1a8\ngo\ngo ponder\n"
                    "stop\n" + mateInOne + "go\n",
        "info string illegal move \"a1a8x\"; position before it kept\n"
        "info string cannot read the FEN \"6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\": rank 1 has more "
@@ -114,28 +118,29 @@ TEST(UciSession, Transcripts) {
        "info string cannot search this position: Black is in check with White to move\n" +
        noneAnswer},
       {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo\n",
-       "info string no legal move: stalemate\n" + noneAnswer},
+       "info depth 0 score cp 0\ninfo string no legal move: stalemate\n" + noneAnswer},
       {"position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\ngo depth 2\n",
-       "info string no legal move: checkmate\n" + noneAnswer},
+       "info depth 0 score mate 0\ninfo string no legal move: checkmate\n" + noneAnswer},
       // Options: a value out of range or unreadable keeps the old one; names in any case.
-      {"setoption name Skill Level value 7\nsetoption name skill level value 2x\n"
+      {"setoption name Skill Level value 12\nsetoption name skill level value 2x\n"
        "setoption name Variety value yes\nsetoption name MultiPV value 0\n"
        "setoption name Variety Seed value -1\nsetoption name SKILL LEVEL value 1\n"
-       "setoption name Skill Level value 9\n" + mateInOne + "go\n",
-       "info string option \"Skill Level\" takes a whole number from 1 to 6, not \"7\"; it stays 4\n"
-       "info string option \"Skill Level\" takes a whole number from 1 to 6, not \"2x\"; it stays 4\n"
+       "setoption name Skill Level value 0\n" + mateInOne + "go\n",
+       "info string option \"Skill Level\" takes a whole number from 1 to 11, not \"12\"; it stays 4\n"
+       "info string option \"Skill Level\" takes a whole number from 1 to 11, not \"2x\"; it stays 4\n"
        "info string option \"Variety\" takes true or false, not \"yes\"; it stays false\n"
        "info string option \"MultiPV\" takes a whole number from 1 to 1120, not \"0\"; it stays 1\n"
        "info string option \"Variety Seed\" takes a whole number from 0 to 2147483647, not \"-1\"; "
        "it stays 0\n"
-       "info string option \"Skill Level\" takes a whole number from 1 to 6, not \"9\"; it stays 1\n" +
+       "info string option \"Skill Level\" takes a whole number from 1 to 11, not \"0\"; it stays 1\n" +
        depthOne},
       // UCI_LimitStrength plays the level whose estimate is the highest not above UCI_Elo.
-      {"setoption name UCI_Elo value 500\nsetoption name UCI_LimitStrength value true\n" +
-       mateInOne + "go\nsetoption name UCI_Elo value 469\n",
-       depthOne +
-       "info string option \"UCI_Elo\" takes a whole number from 470 to 890, not \"469\"; "
-       "it stays 500\n"},
+      {"setoption name UCI_Elo value " + std::to_string(levelElo[0] + 1) +
+       "\nsetoption name UCI_LimitStrength value true\n" + mateInOne +
+       "go\nsetoption name UCI_Elo value " + std::to_string(levelElo[0] - 1) + "\n",
+       depthOne + "info string option \"UCI_Elo\" takes a whole number from " +
+       std::to_string(levelElo.front()) + " to " + std::to_string(levelElo.back()) + ", not \"" +
+       std::to_string(levelElo[0] - 1) + "\"; it stays " + std::to_string(levelElo[0] + 1) + "\n"},
       // MultiPV: one line per root move of each iteration, in the root list's order.
       {"setoption name MultiPV value 3\n" + mateInOne + "go depth 2\n",
        "info depth 1 multipv 1 score mate 1 nodes 17 time T pv a1a8\n"
@@ -152,8 +157,10 @@ TEST(UciSession, Transcripts) {
        "info depth 1 score cp 184 nodes 2 time T pv a1b1\n"
        "info string root a1b1:184 g1h1:184\nbestmove a1b1\n" + depthOne},
       // Lines without a command, options, and Windows line ends.
-      {"setoption name Hash value 16\nfoo bar\n\n \t\ndebug on\nposition\n\x01\xff x\n",
-       "info string no option \"Hash\" ignored\n"
+      {"setoption name Hash value 16\nsetoption name Clear Hash\nsetoption name Move Overhead value 100\n"
+       "setoption name Ponder value true\nsetoption name Hashes value 1\n"
+       "foo bar\n\n \t\ndebug on\nposition\n\x01\xff x\n",
+       "info string no option \"Hashes\" ignored\n"
        "info string unknown command \"foo\" ignored\n"
        "info string unsupported command \"debug\" ignored\n"
        "info string position needs \"startpos\" or \"fen <FEN>\", then optionally \"moves\"\n"
@@ -182,12 +189,54 @@ TEST(UciSession, DepthAndNewGame) {
             "bestmove d7d5");
   EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 0\n").first),
             "bestmove d7d5");
-  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 9\n").first),
-            "bestmove e7e6");
-  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 4294967297\n").first),
+  EXPECT_EQ(lastLine(converse("position startpos moves e2e4\ngo depth 4\n").first),
             "bestmove e7e6");
   EXPECT_EQ(converse("position startpos moves e2e4\nucinewgame\ngo\n"),
             converse("position startpos\ngo\n"));
+}
+
+// Whether `text` holds each of `parts` in this order.
+bool holdsInOrder(const std::string& text, const std::vector<std::string>& parts) {
+  std::size_t at = 0;
+  for (const std::string& part : parts) {
+    at = text.find(part, at);
+    if (at == std::string::npos) return false;
+    at += part.size();
+  }
+  return true;
+}
+
+// The strong search through the protocol: mates played and shown at their distance, analysis
+// that waits for "stop" while "isready" is answered, MultiPV lines at every depth, and limits.
+TEST(UciSession, StrongSearch) {
+  const std::string level = "setoption name Skill Level value ";
+  // clang-format off
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
+      {level + "5\nposition fen 6k1/8/6K1/8/8/8/8/1R6 w - - 0 1\ngo\n",
+       {"score mate 1 ", "bestmove b1b8\n"}},
+      {level + "8\nposition fen k7/8/1K6/8/8/8/8/7R b - - 0 1\ngo\n",
+       {"score mate -1 ", "bestmove a8b8 ponder h1h8\n"}},
+      {mateInOne + "go infinite\nponderhit\nisready\nstop\n",
+       {"readyok\n", "bestmove a1a8\n"}},
+      {mateInOne + "go infinite\nquit\n",
+       {"info depth 1 seldepth 1 multipv 1 score mate 1 nodes ", "bestmove a1a8\n"}},
+      {level + "9\n" + mateInOne + "go ponder wtime 1000 btime 1000\nisready\nponderhit\n",
+       {"readyok\n", "bestmove a1a8\n"}},
+      {"setoption name MultiPV value 3\nposition startpos\ngo depth 6\n",
+       {"info depth 5 seldepth", "multipv 3", "info depth 6 seldepth", "multipv 2", "multipv 3",
+        "bestmove "}},
+      {"position startpos\ngo nodes 5000\n", {"info depth 1 ", "bestmove "}},
+      {"position startpos\ngo wtime 300 btime 300 winc 0 binc 0\n", {"bestmove "}},
+      {level + "11\nposition startpos moves e2e4\ngo movetime 100\n", {"hashfull", "bestmove "}},
+      {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo infinite\nstop\n",
+       {"info depth 0 score cp 0\n", "bestmove (none)\n"}},
+  };
+  // clang-format on
+  for (const auto& [input, parts] : cases) {
+    const auto [out, status] = converse(input);
+    EXPECT_TRUE(holdsInOrder(out, parts)) << brief(input) << "\n" << out;
+    EXPECT_EQ(status, 0) << brief(input);
+  }
 }
 
 // On every reference position, the move and the root list of `quenlor-tool best`.
