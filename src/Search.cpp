@@ -373,11 +373,11 @@ struct StrongSearch::Impl {
     if (!limits->time) return;
     timed = true;
     const std::int64_t left = std::max<std::int64_t>(*limits->time - overhead, 1);
-    const std::int64_t movesLeft = limits->movesToGo > 0 ? std::min(limits->movesToGo, 40) : 30;
+    const std::int64_t movesLeft = limits->movesToGo > 0 ? std::min(limits->movesToGo, 40) : 22;
     const std::int64_t increment = std::max<std::int64_t>(limits->increment, 0);
     std::int64_t soft = left / movesLeft + increment * 3 / 4;
     const std::int64_t hard =
-        std::min(left * (movesLeft == 1 ? 8 : 4) / 10, std::max<std::int64_t>(soft * 4, 1));
+        std::min(left * (movesLeft == 1 ? 8 : 4) / 10, std::max<std::int64_t>(soft * 3, 1));
     softTime = std::max<std::int64_t>(std::min(soft, hard), 1);
     hardTime = std::max<std::int64_t>(hard, 1);
   }
@@ -824,7 +824,7 @@ struct StrongSearch::Impl {
         // No new iteration when it would likely overrun the plan: sooner when the best move has
         // not changed for a while, and at once with one legal move.
         const bool settled = depth - lastChange >= 4;
-        if (elapsed() >= softTime * (settled ? 35 : 60) / 100) break;
+        if (elapsed() >= softTime * (settled ? 50 : 80) / 100) break;
         if (rootMoves.size() == 1) break;
       }
     }

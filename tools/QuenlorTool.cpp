@@ -3,6 +3,8 @@
 //   quenlor-tool best "<FEN>" [<level>]              the engine's move and its root list
 //   quenlor-tool best - [<level>]                    one chosen move per FEN read from stdin
 //   quenlor-tool times <level>                       reply times over the FENs read from stdin
+//   quenlor-tool depth <depth>                       the strong search to a depth over the FENs
+//                                                    read from stdin: nodes, time and speed
 //   quenlor-tool signature                           the bench signature of the engine
 //   quenlor-tool positions <count> <seed>            varied positions from seeded games, as FENs
 // Exit status 2 for a bad command line or FEN.
@@ -34,6 +36,7 @@ int usage() {
   std::cerr << "usage: quenlor-tool perft \"<FEN>\" <depth> [--divide]\n"
                "       quenlor-tool best \"<FEN>\" | - [<level>]\n"
                "       quenlor-tool times <level>\n"
+               "       quenlor-tool depth <depth>\n"
                "       quenlor-tool signature\n"
                "       quenlor-tool positions <count> <seed>\n";
   return 2;
@@ -162,6 +165,44 @@ int timesMode(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The strong search to a fixed depth from an empty table on every FEN read from standard input:
+// the nodes, the time to reach the depth (median and maximum) and the speed over them all.
+int depthMode(const std::vector<std::string>& args) {
+  if (args.size() != 1) return usage();
+  std::int32_t depth = 0;
+  const auto [end, ec] = std::from_chars(args[0].data(), args[0].data() + args[0].size(), depth);
+  if (ec != std::errc() || end != args[0].data() + args[0].size() || depth < 1 || depth > 60) {
+    return usage();
+  }
+  StrongSearch search;
+  SearchControl control;
+  SearchLimits limits;
+  limits.depth = depth;
+  std::uint64_t nodes = 0;
+  std::vector<double> ms;
+  for (std::string line; std::getline(std::cin, line);) {
+    if (line.empty()) continue;
+    const std::optional<State> state = readFen(line);
+    if (!state) return 2;
+    if (irregularity(positionOf(*state))) continue;
+    search.clear();
+    const auto start = std::chrono::steady_clock::now();
+    nodes += search.run(GameRecord(positionOf(*state)), limits, control).report.nodes;
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+  }
+  if (ms.empty()) return usage();
+  double total = 0;
+  for (const double m : ms) total += m;
+  std::sort(ms.begin(), ms.end());
+  std::cout << "depth " << depth << " over " << ms.size() << " positions: " << nodes << " nodes in "
+            << static_cast<std::int64_t>(total) << " ms, "
+            << static_cast<std::int64_t>(static_cast<double>(nodes) / total * 1000.0)
+            << " nodes/s; time to depth: median " << ms[ms.size() / 2] << " ms, maximum "
+            << ms.back() << " ms\n";
+  return 0;
+}
+
 // Varied positions for speed comparisons: seeded games from the start position in which each
 // side plays the engine's move or, with a probability that differs from game to game, a random
 // legal move, so that games drift into lopsided middlegames and endgames. Positions are sampled
@@ -233,6 +274,7 @@ int main(int argc, char** argv) {
     if (mode == "perft") return perftMode(args);
     if (mode == "best") return bestMode(args);
     if (mode == "times") return timesMode(args);
+    if (mode == "depth") return depthMode(args);
     if (mode == "positions") return positionsMode(args);
     if (mode == "signature" && args.empty()) {
       std::cout << "signature " << quenlor::benchSignature() << "\n";
