@@ -438,6 +438,13 @@ bool usesStrongSearch(const GoCommand& go, const UciOptions& options) noexcept {
          go.depth.value_or(0) > searchDepth;
 }
 
+bool searchesFixedBudget(const GoCommand& go, const UciOptions& options) noexcept {
+  const std::int32_t level = levelOf(options);
+  const bool analysis = go.infinite || go.depth || go.nodes || go.moveTime || go.mate;
+  const bool clock = go.whiteTime || go.blackTime;
+  return !analysis && level >= firstStrongLevel && (level < topLevel || !clock);
+}
+
 namespace {
 
 // The closing line of a search with no move to give.
@@ -452,14 +459,11 @@ std::string finishedLine(const Position& position) {
 // with the clock, if any, only as a safeguard; the top level and an analysis follow the clock
 // and the limits given, and with none of them the top level searches its default budget.
 SearchLimits strongLimits(const GoCommand& go, const UciOptions& options, Colour turn) {
-  const std::int32_t level = levelOf(options);
   const bool white = turn == Colour::White;
   const std::optional<std::int32_t> time = white ? go.whiteTime : go.blackTime;
   const bool analysis = go.infinite || go.depth || go.nodes || go.moveTime || go.mate;
   SearchLimits limits;
-  if (!analysis && level >= firstStrongLevel && (level < topLevel || !time)) {
-    limits = levelLimits(level);
-  }
+  if (searchesFixedBudget(go, options)) limits = levelLimits(levelOf(options));
   if (go.depth) limits.depth = std::clamp(*go.depth, 1, maxPly - 1);
   if (go.nodes) limits.nodes = static_cast<std::uint64_t>(std::max(*go.nodes, 1));
   if (go.mate) limits.mate = std::max(*go.mate, 1);
@@ -542,8 +546,6 @@ std::string strongSearchAndReport(const std::optional<GameRecord>& game, const G
     }
   }
   const std::int32_t level = levelOf(options);
-  // A level below the top plays the same moves wherever it runs: it starts from an empty table.
-  if (level >= firstStrongLevel && level < topLevel && limits.nodes != 0) search.clear();
   const SearchResult result = search.run(*game, limits, control, [&](const SearchReport& report) {
     writeReport(report, options.multiPV, write);
   });

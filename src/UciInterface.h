@@ -192,6 +192,11 @@ inline constexpr const char* uciUsage =
 // ("go infinite", "go mate", or a depth beyond 4).
 [[nodiscard]] bool usesStrongSearch(const GoCommand& go, const UciOptions& options) noexcept;
 
+// Whether "go" searches a level's fixed node budget (the levels 5 to 10 whatever the clock, and
+// the top level without one): such a search starts from an empty table of a fixed size, so the
+// level plays the same moves wherever it runs, whatever the "Hash" setting.
+[[nodiscard]] bool searchesFixedBudget(const GoCommand& go, const UciOptions& options) noexcept;
+
 // A sink for whole reply lines, written as the search goes on (from the search's thread).
 using LineWriter = std::function<void(const std::string&)>;
 

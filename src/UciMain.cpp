@@ -61,12 +61,15 @@ void UciSession::startStrong(const GoCommand& go, std::ostream& out) {
     options_.clearHash = false;
   }
   const LineWriter write = [this, &out](const std::string& line) { say(out, line); };
+  const bool fixed = searchesFixedBudget(go, options_);
+  StrongSearch& search = fixed ? fixed_ : strong_;
+  if (fixed) search.clear();
 #if QUENLOR_SEARCH_THREADS
   unbounded_ = go.infinite || go.ponder;
   thread_ = std::make_unique<SearchThread>();
-  thread_->thread = std::thread([this, go, write, game = game_, options = options_] {
+  thread_->thread = std::thread([this, go, write, &search, game = game_, options = options_] {
     try {
-      write(strongSearchAndReport(game, go, options, strong_, control_, write));
+      write(strongSearchAndReport(game, go, options, search, control_, write));
     } catch (const FatalError& error) {
       failure_ = error.what();
     }
@@ -79,7 +82,7 @@ void UciSession::startStrong(const GoCommand& go, std::ostream& out) {
   if (go.infinite && !go.depth && !go.nodes && !go.moveTime && !go.mate) {
     bounded.nodes = static_cast<std::int32_t>(levelLimits(topLevel).nodes);
   }
-  std::string closing = strongSearchAndReport(game_, bounded, options_, strong_, control_, write);
+  std::string closing = strongSearchAndReport(game_, bounded, options_, search, control_, write);
   if (go.infinite || go.ponder) {
     held_ = {std::move(closing)};
     pondering_ = go.ponder && !go.infinite;

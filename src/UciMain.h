@@ -54,7 +54,8 @@ class UciSession {
   std::vector<std::string> held_;   // the closing lines of a search waiting for "stop"
   bool pondering_ = false;  // held by "go ponder" alone, so that "ponderhit" releases them too
   UciOptions options_;
-  StrongSearch strong_;
+  StrongSearch strong_;  // the top level's and the analyses', kept through a game
+  StrongSearch fixed_{levelHashMegabytes};  // the fixed budgets', emptied before each
   SearchControl control_;
   std::unique_ptr<SearchThread> thread_;
   bool unbounded_ = false;  // the running search waits for "stop" (or "ponderhit")

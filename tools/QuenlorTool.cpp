@@ -90,7 +90,7 @@ std::optional<std::int32_t> readLevel(const std::string& text) {
 
 // The strong search's result at a strong level on a position, searched from a fresh start.
 SearchResult strongResult(const State& state, std::int32_t level) {
-  StrongSearch search;
+  StrongSearch search(levelHashMegabytes);
   SearchControl control;
   return search.run(GameRecord(positionOf(state)), levelLimits(level), control);
 }
