@@ -397,18 +397,24 @@ std::string infoString(std::string_view text) {
 std::string uciScore(std::int32_t value, std::int32_t depth) {
   // A mate found inside the tree scores plies-left × `mateStep` for the side that mates, a mate
   // on the last ply the static `mateValue` plus the material. From that the ply of the mating
-  // move follows, and from the ply the moves: plies 1 and 2 are move 1.
+  // move follows, and from the ply the moves: plies 1 and 2 are move 1. A mate on the last ply
+  // outscores a quicker one inside the tree, so there the distance is only a bound: a mate in
+  // that many moves or fewer ("lowerbound" for the side that mates, "upperbound" for the other).
   static_assert(std::int64_t{maxSearchDepth} * mateStep < mateValue - mateStep / 2);
   const std::int64_t magnitude = std::abs(static_cast<std::int64_t>(value));
   std::int64_t ply = 0;
+  bool bound = false;
   if (magnitude >= mateValue - mateStep / 2) {
     ply = depth;
+    bound = depth > (value > 0 ? 1 : 2);  // the quickest mate for either side is exact
   } else if (magnitude >= mateStep / 2) {
     ply = depth - (magnitude + mateStep / 2) / mateStep + 1;
   }
   if (ply < 1) return "cp " + std::to_string(value);
   const std::int64_t moves = (ply + 1) / 2;
-  return "mate " + std::to_string(value > 0 ? moves : -moves);
+  const std::string text = "mate " + std::to_string(value > 0 ? moves : -moves);
+  if (!bound) return text;
+  return text + (value > 0 ? " lowerbound" : " upperbound");
 }
 
 std::string rootLine(const ScoredMoveList& result) {
@@ -592,16 +598,37 @@ std::vector<std::string> searchAndReport(const std::optional<State>& position, c
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   SearchStats stats;
+  // Each iteration reports `MultiPV` lines (or one per root move, if fewer): its own scored
+  // moves in its order, then, since the deeper iterations search fewer root moves, the others
+  // with the depth and score of the iteration that last scored them.
+  struct Line {
+    Move move;
+    std::int32_t depth;
+    std::int32_t score;
+  };
+  std::vector<Line> shown;
   const auto report = [&](std::int32_t d, const ScoredMoveList& list) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    const std::size_t lines = std::min<std::size_t>(list.size(), options.multiPV);
-    for (std::size_t k = 0; k < lines; ++k) {
-      if (list[k].score.kind != Score::Kind::Number) continue;
+    std::vector<Line> lines;
+    for (const ScoredMove& entry : list) {
+      if (entry.score.kind == Score::Kind::Number)
+        lines.push_back({entry.move, d, entry.score.value});
+    }
+    for (const Line& old : shown) {
+      if (std::none_of(lines.begin(), lines.end(),
+                       [&](const Line& l) { return l.move == old.move; })) {
+        lines.push_back(old);
+      }
+    }
+    shown = lines;
+    const std::size_t count = std::min<std::size_t>(lines.size(), options.multiPV);
+    for (std::size_t k = 0; k < count; ++k) {
       const std::string multipv = options.multiPV > 1 ? " multipv " + std::to_string(k + 1) : "";
-      write("info depth " + std::to_string(d) + multipv + " score " +
-            uciScore(list[k].score.value, d) + " nodes " + std::to_string(stats.makeMoveCalls) +
-            " time " + std::to_string(ms) + " pv " + niceShowMove(list[k].move));
+      write("info depth " + std::to_string(lines[k].depth) + multipv + " score " +
+            uciScore(lines[k].score, lines[k].depth) + " nodes " +
+            std::to_string(stats.makeMoveCalls) + " time " + std::to_string(ms) + " pv " +
+            niceShowMove(lines[k].move));
     }
   };
   const ScoredMoveList result = deepeningResult(state, depth, &stats, report, rootMoves);

@@ -110,6 +110,13 @@ TEST(UciSession, Transcripts) {
        "info string cannot read the FEN \"6k1/5ppp/8/8/8/8/8/R5K2 w - - 0 1\": rank 1 has more "
        "than 8 squares; no position\n" + noPosition + noneAnswer + noPosition + noneAnswer +
        mateInOneSearch + mateInOneAnswer},
+      // A mate on the search's last ply may hide a quicker one: its distance is a bound.
+      {"position fen k7/8/1K6/8/8/8/8/7R b - - 0 1\ngo depth 4\n",
+       "info depth 1 score cp -465 nodes 1 time T pv a8b8\n"
+       "info depth 2 score mate -1 nodes 21 time T pv a8b8\n"
+       "info depth 3 score mate -1 nodes 78 time T pv a8b8\n"
+       "info depth 4 score mate -2 upperbound nodes 599 time T pv a8b8\n"
+       "info string root a8b8:-100000515\nbestmove a8b8\n"},
       // Positions the search cannot take, and positions without a legal move.
       {"position fen 8/8/8/8/8/8/8/8 w - - 0 1 moves e2e4\ngo\n",
        "info string no move can be played here (White has no king); position before \"e2e4\" "
@@ -226,6 +233,10 @@ TEST(UciSession, StrongSearch) {
        {"info depth 5 seldepth", "multipv 3", "info depth 6 seldepth", "multipv 2", "multipv 3",
         "bestmove "}},
       {"position startpos\ngo nodes 5000\n", {"info depth 1 ", "bestmove "}},
+      // Levels 1 to 4 keep every line asked for although their deeper iterations narrow the root.
+      {"setoption name MultiPV value 10\nposition startpos\ngo\n",
+       {"info depth 3 multipv 10 ", "info depth 4 multipv 9 ", "info depth 4 multipv 10 ",
+        "bestmove "}},
       {"position startpos\ngo wtime 300 btime 300 winc 0 binc 0\n", {"bestmove "}},
       {level + "11\nposition startpos moves e2e4\ngo movetime 100\n", {"hashfull", "bestmove "}},
       {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo infinite\nstop\n",
