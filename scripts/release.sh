@@ -25,6 +25,11 @@ stale() { echo "release: $1 does not name version $version" >&2; exit 1; }
 [ "$(dpkg-parsechangelog -S Version)" = "$version" ] || stale debian/changelog
 grep -q "^## $version " CHANGELOG.md || stale CHANGELOG.md
 for page in docs/man/*.6; do grep -q "^\.TH .*\"Quenlor $version\"" "$page" || stale "$page"; done
+# The manual pages format without a single warning: a stray byte or a misspelt request shows.
+for page in docs/man/*.6; do
+  warnings=$(groff -man -ww -z "$page" 2>&1)
+  [ -z "$warnings" ] || { echo "release: $page: $warnings" >&2; exit 1; }
+done
 # Timestamps inside the archives: the last commit's, so that the same commit gives the same files.
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 echo "== Quenlor $version"
