@@ -84,6 +84,13 @@ for page in quenlor quenlor-uci; do
   [[ $th == *"\"$month\""* ]] || die "$page.6 is not dated $month: $th"
 done
 echo "manual pages dated $month"
+# xboard's engine entries, one per protocol, each starting a program of the package.
+contents=$(dpkg-deb -c "$package")
+for eng in xboard/quenlor.eng uci/quenlor-uci.eng; do
+  command=$(dpkg-deb --fsys-tarfile "$package" | tar -xO "./usr/share/games/plugins/$eng" | sed -n 2p)
+  grep -q " \./usr/games/$command\$" <<<"$contents" ||
+    die "$eng starts \"$command\", which is not in the package's /usr/games"
+done
 # Reproducible: the same source built again in another folder gives the same package, byte for
 # byte.
 elsewhere=$(mktemp -d)
