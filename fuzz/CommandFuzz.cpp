@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(whole == command, "parseWhole returned another command");
   } catch (const FatalError& e) {
     check(!rest.empty(), std::string("parseWhole stopped on a complete line: ") + e.what());
-    const std::string expected = "Parse error: [(" + refDisplay(command) + "," + literal + ")]";
+    const std::string expected =
+        "Parse error: [(" + refDisplay(command) + "," + refQuotedRest(rest) + ")]";
     check(e.what() == expected, std::string("message ") + e.what() + " instead of " + expected);
   }
   return 0;

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "Parser.h"
 #include "Types.h"
 
 namespace quenlor::fuzz {
@@ -173,6 +174,14 @@ inline std::string refMoveText(Move move) {
 }
 
 //=== String literals ===//
+
+// The unconsumed text as a "Parse error: " message quotes it: whole up to `parseErrorShown`
+// bytes, past that their literal and the whole length.
+inline std::string refQuotedRest(std::string_view rest) {
+  if (rest.size() <= parseErrorShown) return showStringLiteral(rest);
+  return showStringLiteral(rest.substr(0, parseErrorShown)) + "... (" +
+         std::to_string(rest.size()) + " bytes)";
+}
 
 // Reads back a double-quoted literal with the escapes of error messages, taking the longest
 // control name as a reader would ("\SOH" is one character, not "\SO" and "H"). Nothing when the

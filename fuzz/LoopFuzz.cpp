@@ -196,7 +196,7 @@ class Session {
                                 : ref.kind == CommandKind::Quit ? "Quit"
                                 : ref.version < 0 ? "Protover (" + std::to_string(ref.version) + ")"
                                                   : "Protover " + std::to_string(ref.version);
-      return Stop{"Parse error: [(" + shown + "," + showStringLiteral(rest) + ")]"};
+      return Stop{"Parse error: [(" + shown + "," + refQuotedRest(rest) + ")]"};
     }
     switch (ref.kind) {
       case CommandKind::Unknown: return Silent{};

@@ -29,7 +29,7 @@ std::optional<std::string> wholeMoveFailure(std::string_view word) {
   if (!move) return "Couldn't parse any of the input";
   if (move->second == word.size()) return std::nullopt;
   return "Parse error: [(" + refMoveConstructor(move->first) + "," +
-         showStringLiteral(word.substr(move->second)) + ")]";
+         refQuotedRest(word.substr(move->second)) + ")]";
 }
 
 void checkMoveParser(std::string_view text) {

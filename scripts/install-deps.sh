@@ -4,9 +4,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev time
           libbenchmark-dev valgrind xboard xvfb xauth fairymax stockfish polyglot procps
           emscripten node-acorn chromium python3
-          # Release files (scripts/release.sh): the Debian package and its check, the Windows
-          # programs and Wine to run them, the zip.
-          debhelper dpkg-dev lintian g++-mingw-w64-x86-64-posix wine wine64 zip)
+          # Release files (scripts/release.sh): the Debian package and its check, groff for the
+          # manual pages' check, the Windows programs and Wine to run them, the zip.
+          debhelper dpkg-dev lintian groff-base g++-mingw-w64-x86-64-posix wine wine64 zip)
 # The web page's tools come from npm and need Node with npm; Debian's serve when there is none.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()

@@ -25,6 +25,11 @@ stale() { echo "release: $1 does not name version $version" >&2; exit 1; }
 [ "$(dpkg-parsechangelog -S Version)" = "$version" ] || stale debian/changelog
 grep -q "^## $version " CHANGELOG.md || stale CHANGELOG.md
 for page in docs/man/*.6; do grep -q "^\.TH .*\"Quenlor $version\"" "$page" || stale "$page"; done
+# The manual pages format without a single warning: a stray byte or a misspelt request shows.
+for page in docs/man/*.6; do
+  warnings=$(groff -man -ww -z "$page" 2>&1)
+  [ -z "$warnings" ] || { echo "release: $page: $warnings" >&2; exit 1; }
+done
 # Timestamps inside the archives: the last commit's, so that the same commit gives the same files.
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 echo "== Quenlor $version"
@@ -52,20 +57,49 @@ die() { echo "release: $*" >&2; exit 1; }
 # --- Debian package, built by dpkg-buildpackage in a copy of the source (tracked and new files,
 # nothing ignored), since it writes beside the source folder. The check leaves out the debug
 # symbols package.
+# build_deb DIR: the package built in DIR/quenlor-<version>, its files and log in DIR.
+build_deb() {
+  rm -rf "$1" && mkdir -p "$1/quenlor-$version"
+  git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - |
+    tar -x -C "$1/quenlor-$version"
+  (cd "$1/quenlor-$version" && dpkg-buildpackage -b -us -uc -j2 >../build.log 2>&1) ||
+    { tail -30 "$1/build.log"; die "dpkg-buildpackage failed ($1/build.log)"; }
+}
 deb=build/deb
-rm -rf "$deb" && mkdir -p "$deb/quenlor-$version"
-git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - |
-  tar -x -C "$deb/quenlor-$version"
 echo "== Debian package"
 [ $mode = check ] && export DEB_BUILD_OPTIONS="noddebs ${DEB_BUILD_OPTIONS:-}"
-(cd "$deb/quenlor-$version" && dpkg-buildpackage -b -us -uc -j2 >../build.log 2>&1) ||
-  { tail -30 "$deb/build.log"; die "dpkg-buildpackage failed ($deb/build.log)"; }
+build_deb "$deb"
 package=$deb/quenlor_${version}_amd64.deb
 # No error and no warning; info tags are shown.
 lintian --display-info --fail-on error,warning "$deb/quenlor_${version}_amd64.changes" 2>&1 |
   grep -v 'running with root privileges' | tee "$deb/lintian.txt" || true
 [ "${PIPESTATUS[0]}" -eq 0 ] || die "lintian found errors or warnings"
 echo "lintian: no error, no warning ($(grep -c '^I:' "$deb/lintian.txt" || true) info tags)"
+# The manual pages carry the month and year of debian/changelog's newest entry.
+read -r _ day month year _ <<<"$(dpkg-parsechangelog -S Date)"
+month=$(LC_ALL=C date -d "$day $month $year" '+%B %Y')
+for page in quenlor quenlor-uci; do
+  th=$(dpkg-deb --fsys-tarfile "$package" | tar -xO "./usr/share/man/man6/$page.6.gz" | gzip -dc |
+    sed -n 1p)
+  [[ $th == *"\"$month\""* ]] || die "$page.6 is not dated $month: $th"
+done
+echo "manual pages dated $month"
+# xboard's engine entries, one per protocol, each starting a program of the package.
+contents=$(dpkg-deb -c "$package")
+for eng in xboard/quenlor.eng uci/quenlor-uci.eng; do
+  command=$(dpkg-deb --fsys-tarfile "$package" | tar -xO "./usr/share/games/plugins/$eng" | sed -n 2p)
+  grep -q " \./usr/games/$command\$" <<<"$contents" ||
+    die "$eng starts \"$command\", which is not in the package's /usr/games"
+done
+# Reproducible: the same source built again in another folder gives the same package, byte for
+# byte.
+elsewhere=$(mktemp -d)
+trap 'rm -rf "$elsewhere"; wait' EXIT
+build_deb "$elsewhere/deb"
+cmp "$package" "$elsewhere/deb/quenlor_${version}_amd64.deb" ||
+  die "the package built in $elsewhere/deb differs from $package"
+rm -rf "$elsewhere"
+echo "reproducible: built again in another folder, the package is the same"
 
 echo "== Windows programs"
 windows_status=0

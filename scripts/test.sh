@@ -16,8 +16,9 @@ cmake --build --preset release -j "$jobs"
 ctest --preset release -j "$jobs"
 
 echo "== packaging"
-# The Debian package built and lintian-clean, the Windows programs cross-compiled and answering
-# the quick set of reference positions and games under Wine as the Linux build does.
+# The Debian package built and lintian-clean, the same bytes when built again in another folder,
+# the manual pages clean under groff, the Windows programs cross-compiled and answering the quick
+# set of reference positions and games under Wine as the Linux build does.
 scripts/release.sh --check
 
 echo "== browser"

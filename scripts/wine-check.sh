@@ -7,6 +7,8 @@
 #     exit status, as natively;
 #   - both: the same input with CR LF line ends, and the input cut before its `quit`, give the
 #     same output, standard error and exit status as natively;
+#   - quenlor-uci.exe: a game against the Linux quenlor-uci, as White and as Black, each engine
+#     behind pipes and answering before the next command, gives the moves of two Linux engines;
 #   - full mode only: quenlor-tool.exe prints the native bench signature.
 #   scripts/wine-check.sh [--quick]   --quick: 11 positions and 2 games (CI); default: all
 # Needs Debian's wine, wine64 and g++-mingw-w64-x86-64-posix (scripts/install-deps.sh installs
@@ -86,6 +88,67 @@ for case in crlf eof; do
   same uci-$case
 done
 cmp -s "$work/uci-crlf.win.out" "$work/uci.win.out" || fail "quenlor-uci: CR LF input changes the output"
+
+# quenlor-uci in a game driven as an interface drives it: each engine behind a pair of pipes,
+# every command sent only once the answer it waits for has come.
+engine() {
+  if [ "$1" = windows ]; then
+    timeout 120 "$wine" build/windows/quenlor-uci.exe
+  else
+    timeout 120 build/release/quenlor-uci
+  fi
+}
+# await FD WORD: the next line from FD that starts with WORD, within a minute.
+await() {
+  local line
+  while IFS= read -r -t 60 line <&"$1"; do
+    line=${line%$'\r'}
+    [[ $line == "$2"* ]] && { echo "$line"; return 0; }
+  done
+  return 1
+}
+# play WHITE BLACK: one game from the starting position, each of WHITE and BLACK native or
+# windows, up to 40 plies; prints the moves (kept in the game's folder with the engines' standard
+# error), or fails when an answer does not come.
+play() {
+  local dir=$work/game-$1-$2 moves="" ply line wi wo bi bo
+  mkdir -p "$dir" && mkfifo "$dir/w.in" "$dir/w.out" "$dir/b.in" "$dir/b.out"
+  engine "$1" <"$dir/w.in" >"$dir/w.out" 2>"$dir/w.err" &
+  engine "$2" <"$dir/b.in" >"$dir/b.out" 2>"$dir/b.err" &
+  exec {wi}>"$dir/w.in" {wo}<"$dir/w.out" {bi}>"$dir/b.in" {bo}<"$dir/b.out"
+  local status=0 in out
+  for side in "$wi $wo" "$bi $bo"; do
+    read -r in out <<<"$side"
+    echo uci >&"$in" && await "$out" uciok >/dev/null || status=1
+    echo isready >&"$in" && await "$out" readyok >/dev/null || status=1
+    echo ucinewgame >&"$in"
+  done
+  for ((ply = 0; status == 0 && ply < 40; ply++)); do
+    if ((ply % 2 == 0)); then in=$wi out=$wo; else in=$bi out=$bo; fi
+    printf 'position startpos%s\ngo\n' "${moves:+ moves$moves}" >&"$in"
+    line=$(await "$out" bestmove) || { status=1; break; }
+    line=${line#bestmove }
+    [ "${line%% *}" = "(none)" ] && break
+    moves+=" ${line%% *}"
+  done
+  echo quit >&"$wi"
+  echo quit >&"$bi"
+  exec {wi}>&- {wo}<&- {bi}>&- {bo}<&-
+  wait
+  rm -f "$dir"/*.in "$dir"/*.out
+  echo "${moves# }" | tee "$dir/moves"
+  return $status
+}
+before=$failures
+native_game=$(play native native) || fail "quenlor-uci: the Linux game stalled (files in $work/game-*)"
+for pairing in "windows native" "native windows"; do
+  # shellcheck disable=SC2086 # the pairing is meant to split into the two sides
+  game=$(play $pairing) || fail "quenlor-uci: the game $pairing stalled (files in $work/game-*)"
+  [ "$game" = "$native_game" ] || fail "quenlor-uci: the game $pairing differs from the Linux one"
+done
+[ $failures = "$before" ] &&
+  echo "quenlor-uci.exe: as White and as Black against the Linux build over pipes, the" \
+    "$(wc -w <<<"$native_game")-ply game of two Linux engines"
 
 # --- quenlor on the reference games: as given, with CR LF line ends, and without the quit.
 games=("$ref"/games/game*.in)

@@ -13,8 +13,11 @@ namespace quenlor {
 
 void loop(std::istream& in, std::ostream& out, State state) {
   while (true) {
-    const std::optional<InputLine> line = readLine(in);
+    const std::optional<InputLine> line = readLine(in, winboardLineLimit);
     if (!line) fatalError("end of input");
+    if (line->tooLong) {
+      fatalError("Parse error: line longer than " + std::to_string(winboardLineLimit) + " bytes");
+    }
     const WinboardCommand command = parseWhole(parseWinboardCommand(), line->text);
     if (const auto* userMove = std::get_if<UserMove>(&command)) {
       requireMoveOnBoard(userMove->move);

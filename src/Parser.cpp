@@ -97,8 +97,7 @@ std::string showStringLiteral(std::string_view text) {
   return out + "\"";
 }
 
-std::string quoteInput(std::string_view text) {
-  constexpr std::size_t shown = 60;
+std::string quoteInput(std::string_view text, std::size_t shown) {
   if (text.size() <= shown) return showStringLiteral(text);
   return showStringLiteral(text.substr(0, shown)) + "... (" + std::to_string(text.size()) +
          " bytes)";

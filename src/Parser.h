@@ -3,6 +3,7 @@
 // its two fatal outcomes, the string literals of error messages and of input quoted in replies,
 // and replaying a game from move words. Uses MyParseLib, Types and Basics.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,9 +26,12 @@ namespace quenlor {
 // A text as a double-quoted literal with every byte spelled unambiguously.
 [[nodiscard]] std::string showStringLiteral(std::string_view text);
 
-// A text from the input inside a message: a literal as above, cut short when long, so that
-// no input can make a message long or unreadable.
-[[nodiscard]] std::string quoteInput(std::string_view text);
+// A text from the input inside a message: a literal as above, cut short after `shown` bytes
+// with the whole length named, so that no input can make a message long or unreadable.
+[[nodiscard]] std::string quoteInput(std::string_view text, std::size_t shown = 60);
+
+// How many bytes of the unconsumed text a "Parse error: " message quotes before cutting it short.
+inline constexpr std::size_t parseErrorShown = 256;
 
 // The display forms used inside "Parse error: " messages.
 [[nodiscard]] inline std::string display(const Move& move) {
@@ -44,7 +48,8 @@ namespace quenlor {
 }
 
 // The `$$` operation: the single complete result of p on the text, or a fatal stop with
-// "Couldn't parse any of the input" (no result) or "Parse error: " and the results list.
+// "Couldn't parse any of the input" (no result) or "Parse error: " and the results list, each
+// unconsumed text quoted up to `parseErrorShown` bytes.
 template <typename T>
 [[nodiscard]] T parseWhole(const Parser<T>& p, std::string_view text) {
   ParseResults<T> results = p(text);
@@ -56,7 +61,7 @@ template <typename T>
       message += '(';
       message += display(results[i].first);
       message += ',';
-      message += showStringLiteral(results[i].second);
+      message += quoteInput(results[i].second, parseErrorShown);
       message += ')';
     }
     message += ']';

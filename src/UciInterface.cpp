@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <limits>
@@ -365,8 +366,14 @@ std::optional<std::string> applyOption(const SetOption& command, UciOptions& opt
   for (const SpinOption& o : spinOptions) {
     if (!sameName(command.name, o.name)) continue;
     const ParseResults<std::int32_t> read = papply(number(), command.value);
-    if (read.empty() || !read.front().second.empty() || read.front().first < o.min ||
-        read.front().first > o.max) {
+    // number() saturates past 32 bits; such a value is beyond every option's range, not the
+    // bound it saturates to.
+    std::int32_t exact = 0;
+    const bool beyond32Bits =
+        std::from_chars(command.value.data(), command.value.data() + command.value.size(), exact)
+            .ec == std::errc::result_out_of_range;
+    if (read.empty() || !read.front().second.empty() || beyond32Bits ||
+        read.front().first < o.min || read.front().first > o.max) {
       return "option \"" + std::string(o.name) + "\" takes a whole number from " +
              std::to_string(o.min) + " to " + std::to_string(o.max) + ", not " + value +
              "; it stays " + std::to_string(options.*o.value);

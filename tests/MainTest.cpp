@@ -177,25 +177,31 @@ TEST(Main, FatalErrorsStopWithOneLineOnStandardError) {
 }
 
 TEST(Main, VeryLongLinesAreUnknownOrParseErrors) {
-  const std::string bytes = junkBytes(6 << 20);
+  // Lines up to the limit are read whole; a parse error quotes only the start of what is left.
+  const std::string bytes = junkBytes(winboardLineLimit - 16);
   ASSERT_NE(bytes.find('\0'), std::string::npos);
   ASSERT_NE(bytes.find('\xff'), std::string::npos);
   const std::string bye = "Goodbye\n";
+  const std::string quotedBytes =
+      showStringLiteral(bytes.substr(0, 256)) + "... (" + std::to_string(bytes.size()) + " bytes)";
+  // Past the limit (the carriage return counted) a line is a parse error of its own.
+  const std::string tooLong = "quenlor: Parse error: line longer than 1048576 bytes\n";
   // clang-format off
   expectTranscripts({
       // Unknown: silent, and the game goes on.
       {"x" + bytes + "\nprotover 2\nquit\n",                     features + bye, "", 0},
       {"usermove " + bytes + "\nquit\n",                         bye, "", 0},
-      // Keywords followed by long junk or long numbers.
-      {"quit" + std::string(6 << 20, ' ') + "\n",                 bye, "", 0},
+      // Keywords followed by long junk or long numbers, up to the limit exactly.
+      {"quit" + std::string(winboardLineLimit - 4, ' ') + "\n",   bye, "", 0},
       {"quit #" + bytes + "\n",                                   bye, "", 0},
-      {"protover " + std::string(6 << 20, '9') + "\nquit\n",      features + bye, "", 0},
-      // Parse errors: the whole rest of the line is in the message.
-      {"quit" + bytes + "\n", "",
-       "quenlor: Parse error: [(Quit," + showStringLiteral(bytes) + ")]\n", 1},
+      {"protover " + std::string(winboardLineLimit - 10, '9') + "\r\nquit\n", features + bye, "", 0},
+      // Parse errors: the rest of the line is cut short in the message.
+      {"quit" + bytes + "\n", "", "quenlor: Parse error: [(Quit," + quotedBytes + ")]\n", 1},
       {"usermove e2e4" + bytes + "\n", "",
-       "quenlor: Parse error: [(UserMove (MovePiece (7,5) (5,5))," + showStringLiteral(bytes) +
-           ")]\n", 1},
+       "quenlor: Parse error: [(UserMove (MovePiece (7,5) (5,5))," + quotedBytes + ")]\n", 1},
+      {"quit" + std::string(winboardLineLimit - 4, ' ') + " \nquit\n", "", tooLong, 1},
+      {"protover 2\n" + std::string(winboardLineLimit, 'x') + "\r\nquit\n", features, tooLong, 1},
+      {"usermove e2e4" + junkBytes(10 << 20) + "\nquit\n",       "", tooLong, 1},
   });
   // clang-format on
 }

@@ -141,6 +141,13 @@ TEST(UciSession, Transcripts) {
        "it stays 0\n"
        "info string option \"Skill Level\" takes a whole number from 1 to 11, not \"0\"; it stays 1\n" +
        depthOne},
+      // Values past 32 bits are out of range, not taken as the nearest bound.
+      {"setoption name Variety Seed value 2147483647\nsetoption name Variety Seed value 2147483648\n"
+       "setoption name Variety Seed value 99999999999999999999\n",
+       "info string option \"Variety Seed\" takes a whole number from 0 to 2147483647, not "
+       "\"2147483648\"; it stays 2147483647\n"
+       "info string option \"Variety Seed\" takes a whole number from 0 to 2147483647, not "
+       "\"99999999999999999999\"; it stays 2147483647\n"},
       // UCI_LimitStrength plays the level whose estimate is the highest not above UCI_Elo.
       {"setoption name UCI_Elo value " + std::to_string(levelElo[0] + 1) +
        "\nsetoption name UCI_LimitStrength value true\n" + mateInOne +
