@@ -242,8 +242,8 @@ TEST(UciSession, StrongSearch) {
       {"position startpos\ngo nodes 5000\n", {"info depth 1 ", "bestmove "}},
       // Levels 1 to 4 keep every line asked for although their deeper iterations narrow the root.
       {"setoption name MultiPV value 10\nposition startpos\ngo\n",
-       {"info depth 3 multipv 10 ", "info depth 4 multipv 6 ", "info depth 3 multipv 7 ",
-        "info depth 2 multipv 10 ", "bestmove "}},
+       {"info depth 4 multipv 6 ", "info depth 3 multipv 7 ", "info depth 2 multipv 10 ",
+        "bestmove "}},
       {"position startpos\ngo wtime 300 btime 300 winc 0 binc 0\n", {"bestmove "}},
       {level + "11\nposition startpos moves e2e4\ngo movetime 100\n", {"hashfull", "bestmove "}},
       {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo infinite\nstop\n",
