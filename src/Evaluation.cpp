@@ -160,7 +160,8 @@ Pair pawnTerms(const Position& p, Colour us) noexcept {
     if ((ours & adjacentFiles(f)) == 0) score -= Pair{10, 14};
     if ((ours & fileMask(f) & aheadOf(us, sq)) != 0) score -= Pair{8, 18};
     const std::uint64_t front = aheadOf(us, sq) & (fileMask(f) | adjacentFiles(f));
-    if ((theirs & front) != 0) continue;
+    // A pawn left on the far rank (possible in a set-up position) has no square in front.
+    if ((theirs & front) != 0 || r == 7) continue;
     // A passed pawn: worth more the further it is, and in the end game the closer the own king
     // and the farther the enemy king from the square in front of it.
     score += Pair{passedMg[static_cast<std::size_t>(r)], passedEg[static_cast<std::size_t>(r)]};
