@@ -140,7 +140,7 @@ class StrongSearch {
 
 // The size of the table of a search on a level's node budget, which starts from an empty table
 // of this size so that the level plays the same moves wherever it runs.
-inline constexpr std::size_t levelHashMegabytes = 8;
+inline constexpr std::size_t levelHashMegabytes = 2;
 
 // The limits of a strong level's search when no clock is given: its node budget, and at the top
 // level four times the budget of the level below.

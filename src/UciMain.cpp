@@ -24,7 +24,10 @@ struct SearchThread {
 };
 #endif
 
-UciSession::UciSession() : state_(newGame()), game_(GameRecord(positionOf(*state_))) {}
+UciSession::UciSession(Searching searching)
+    : state_(newGame()),
+      game_(GameRecord(positionOf(*state_))),
+      threaded_(QUENLOR_SEARCH_THREADS != 0 && searching == Searching::OnThread) {}
 
 UciSession::~UciSession() {
   try {
@@ -65,22 +68,26 @@ void UciSession::startStrong(const GoCommand& go, std::ostream& out) {
   StrongSearch& search = fixed ? fixed_ : strong_;
   if (fixed) search.clear();
 #if QUENLOR_SEARCH_THREADS
-  unbounded_ = go.infinite || go.ponder;
-  thread_ = std::make_unique<SearchThread>();
-  thread_->thread = std::thread([this, go, write, &search, game = game_, options = options_] {
-    try {
-      write(strongSearchAndReport(game, go, options, search, control_, write));
-    } catch (const FatalError& error) {
-      failure_ = error.what();
-    }
-  });
-#else
-  // Nothing can stop a search here: an unbounded one searches the top level's budget, and its
-  // answer waits for "stop" as the answers of the levels 1 to 4 do.
+  if (threaded_) {
+    unbounded_ = go.infinite || go.ponder;
+    thread_ = std::make_unique<SearchThread>();
+    thread_->thread = std::thread([this, go, write, &search, game = game_, options = options_] {
+      try {
+        write(strongSearchAndReport(game, go, options, search, control_, write));
+      } catch (const FatalError& error) {
+        failure_ = error.what();
+      }
+    });
+    return;
+  }
+#endif
+  // Nothing can stop a search here: one that nothing else bounds searches the top level's
+  // budget, and an infinite or ponder search's answer waits for "stop".
   GoCommand bounded = go;
   bounded.infinite = bounded.ponder = false;
-  if (go.infinite && !go.depth && !go.nodes && !go.moveTime && !go.mate) {
-    bounded.nodes = static_cast<std::int32_t>(levelLimits(topLevel).nodes);
+  const auto budget = static_cast<std::int32_t>(levelLimits(topLevel).nodes);
+  if (!go.moveTime && !searchesFixedBudget(go, options_)) {
+    bounded.nodes = std::min(go.nodes.value_or(budget), budget);
   }
   std::string closing = strongSearchAndReport(game_, bounded, options_, search, control_, write);
   if (go.infinite || go.ponder) {
@@ -89,7 +96,6 @@ void UciSession::startStrong(const GoCommand& go, std::ostream& out) {
   } else {
     say(out, closing);
   }
-#endif
 }
 
 bool UciSession::handleLine(std::string_view line, std::ostream& out) {

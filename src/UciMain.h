@@ -5,6 +5,7 @@
 // builds for browsers (the native program's `main` goes through the process entry in Program).
 
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <mutex>
@@ -24,13 +25,16 @@ namespace quenlor {
 struct SearchThread;
 
 // One UCI conversation: the game position, any bestmove held back by "go infinite"/"go ponder",
-// and the strong search. The strong search runs on a thread of its own, so "stop", "ponderhit"
-// and "isready" are answered while it goes on; a build without threads runs it to its end
-// within "go" (an infinite or ponder search then stops at its first iteration beyond a default
-// budget).
+// and the strong search. By default the strong search runs on a thread of its own, so "stop",
+// "ponderhit" and "isready" are answered while it goes on; its lines go to the stream of the
+// "go" that started it, which must stay the stream of the conversation until the search ends.
+// Run inline (always so in a build without threads) the search ends within "go", bounded by the
+// top level's node budget when nothing else bounds it, and an infinite or ponder search's answer
+// waits for "stop" as at the levels 1 to 4.
 class UciSession {
  public:
-  UciSession();
+  enum class Searching : std::uint8_t { OnThread, Inline };
+  explicit UciSession(Searching searching = Searching::OnThread);
   ~UciSession();
   UciSession(const UciSession&) = delete;
   UciSession& operator=(const UciSession&) = delete;
@@ -59,8 +63,9 @@ class UciSession {
   SearchControl control_;
   std::unique_ptr<SearchThread> thread_;
   bool unbounded_ = false;  // the running search waits for "stop" (or "ponderhit")
-  std::mutex writing_;      // one line at a time from the session and the search
-  std::string failure_;     // a fatal error met on the search's thread, reported on this one
+  bool threaded_;
+  std::mutex writing_;   // one line at a time from the session and the search
+  std::string failure_;  // a fatal error met on the search's thread, reported on this one
 };
 
 // The longest input line the program reads (1 MiB, room for games of a hundred thousand moves);
