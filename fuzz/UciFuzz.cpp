@@ -102,7 +102,8 @@ class Session {
       check(known, "a reply of an unknown kind: " + showStringLiteral(line));
       if (line.starts_with("bestmove ")) {
         ++bestmoves_;
-        lastBestmove = line.substr(9);
+        const std::size_t ponder = line.find(" ponder ");
+        lastBestmove = line.substr(9, ponder == std::string::npos ? ponder : ponder - 9);
       }
     }
     // Every "go" gets one bestmove: at once, or at the next "stop", "ponderhit", "go" or "quit".
@@ -128,10 +129,17 @@ class Session {
   }
 
   // The move must be the one the search picks at the depth asked for (or the level set), among
-  // the moves named after "searchmoves", with the variety set.
+  // the moves named after "searchmoves", with the variety set; the strong search's, a legal one.
   void checkMove(const State& state, const GoCommand& go, const std::string& played) const {
     if (unsearchableReason(state)) {
       check(played == "(none)", "a move in a position the search cannot take: " + played);
+      return;
+    }
+    if (usesStrongSearch(go, options_)) {
+      const MoveList legal = legalMoves(state);
+      const bool found = std::any_of(legal.begin(), legal.end(),
+                                     [&](const Move& m) { return refMoveText(m) == played; });
+      check(legal.empty() ? played == "(none)" : found, "the strong search played " + played);
       return;
     }
     const std::int32_t d = std::clamp(go.depth.value_or(levelOf(options_)), 1, maxSearchDepth);
@@ -289,7 +297,7 @@ class Session {
   }
 
   FuzzedDataProvider& input_;
-  UciSession session_;
+  UciSession session_{UciSession::Searching::Inline};
   UciOptions options_;  // as the session's options should be
 };
 

@@ -559,9 +559,14 @@ std::string strongSearchAndReport(const std::optional<GameRecord>& game, const G
     }
   }
   const std::int32_t level = levelOf(options);
+  std::uint64_t reportedNodes = 0;
   const SearchResult result = search.run(*game, limits, control, [&](const SearchReport& report) {
     writeReport(report, options.multiPV, write);
+    reportedNodes = report.nodes;
   });
+  // A search stopped inside an iteration reports where it stopped: the move it plays may come
+  // from that iteration.
+  if (result.report.nodes != reportedNodes) writeReport(result.report, options.multiPV, write);
   if (result.best == noMove) {
     write(finishedLine(position));
     write(infoString(inCheck(position) ? "no legal move: checkmate" : "no legal move: stalemate"));
