@@ -42,21 +42,6 @@ test('the worker script: reference moves and root lists, strong levels, new game
     );
   }
 
-  // The strong levels, as the page asks for them (a plain "go"; level 11 then searches its fixed
-  // budget) from a fresh table, play the native engine's moves.
-  for (const row of rows.filter((_, i) => i % 20 === 0)) {
-    const [fen] = row.split('\t');
-    for (let level = 5; level <= 11; level += 1) {
-      const lines = await engine.ask(
-        ['ucinewgame', `setoption name Skill Level value ${level}`, `position fen ${fen}`, 'go'],
-        (line) => line.startsWith('bestmove'),
-      );
-      const native = nativeBest(fen, level).bestmove ?? '(none)';
-      assert.equal(lines.at(-1).split(' ')[1], native, `${fen} at level ${level}`);
-    }
-  }
-  await engine.ask(['setoption name Skill Level value 4', 'isready'], (line) => line === 'readyok');
-
   // A new game after others: a fresh state, and the move the engine gives 1. e4 everywhere.
   const opening = spawnSync(
     nativeTool,
@@ -80,5 +65,15 @@ test('the worker script: reference moves and root lists, strong levels, new game
       answer.some((line) => line.startsWith('info string')),
       `${bad}: ${answer.join(' | ')}`,
     );
+  }
+
+  // Levels 5 to 11 as the page asks for them (a plain "go"), from a fresh table: native moves.
+  for (const [fen] of rows.filter((_, i) => i % 20 === 0).map((row) => row.split('\t'))) {
+    for (let level = 5; level <= 11; level += 1) {
+      const go = ['ucinewgame', `setoption name Skill Level value ${level}`, `position fen ${fen}`];
+      const lines = await engine.ask([...go, 'go'], (line) => line.startsWith('bestmove'));
+      const native = nativeBest(fen, level).bestmove ?? '(none)';
+      assert.equal(lines.at(-1).split(' ')[1], native, `${fen} at level ${level}`);
+    }
   }
 });

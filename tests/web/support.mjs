@@ -29,21 +29,19 @@ export function toolFen(fen, last) {
 }
 
 // The native engine's choice for a FEN at a level (the default one when omitted):
-// {bestmove, root: [{uci, score}], pv} (bestmove null for none). Levels 1 to 4 give a root list;
-// the strong levels (5 and up) give none, and `pv` is their principal variation.
+// {bestmove, root: [{uci, score}]} (bestmove null for none; no root list at levels 5 to 11).
 export function nativeBest(fen, level) {
   const args = ['best', fen, ...(level ? [String(level)] : [])];
   const run = spawnSync(nativeTool, args, { encoding: 'utf8' });
   if (run.status !== 0) throw new Error(`quenlor-tool ${args.join(' ')}: ${run.stderr}`);
   const [first, ...rest] = run.stdout.trim().split('\n');
   const bestmove = first.split(' ')[1];
-  const strong = rest[0]?.startsWith('depth ') ? rest.shift() : null;
+  if (rest[0]?.startsWith('depth ')) rest.shift(); // the strong levels' principal variation
   const rootList = rest.map((line) => {
     const [uci, score] = line.split(' ');
     return { uci, score: Number(score) };
   });
-  const pv = strong ? strong.split(' pv ')[1].split(' ') : [];
-  return { bestmove: bestmove === 'none' ? null : bestmove, root: rootList, pv };
+  return { bestmove: bestmove === 'none' ? null : bestmove, root: rootList };
 }
 
 // quenlor-uci's move for a FEN after the given options ({ 'Skill Level': 2, ... }).
@@ -251,8 +249,7 @@ export class BoardPage {
   }
 
   // What the page shows about the engine's reply: the FEN it searched, the move it played, the
-  // root list with scores (levels 1 to 4) or the line it expected (`pv`, levels 5 to 11), and
-  // the time from the user's move to the reply on the board.
+  // root list with scores or the line it expected (`pv`), and the time to the reply on the board.
   async thinking() {
     return this.byTestId('thinking').evaluate((node) => ({
       fen: node.dataset.fen,
