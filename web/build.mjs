@@ -24,12 +24,29 @@ if (!mateStep) {
   console.error('build.mjs: mateStep not found in src/AI.h');
   process.exit(1);
 }
-// The measured Elo estimate of each level, from the UCI program's table.
-const levelElo = readFileSync(join(here, '../src/UciInterface.h'), 'utf8').match(
-  /levelElo\{([\d, ]+)\}/,
-)?.[1];
-if (!levelElo) {
-  console.error('build.mjs: levelElo not found in src/UciInterface.h');
+// The measured Elo estimate of each level, from the UCI program's table (however it is laid out
+// over lines), one for each level the engine has and the page offers.
+const levelElo = readFileSync(join(here, '../src/UciInterface.h'), 'utf8')
+  .match(/levelElo\s*\{([\d,\s]+)\}/)?.[1]
+  .split(',')
+  .map((entry) => entry.trim())
+  .filter(Boolean)
+  .map(Number);
+const topLevel = Number(
+  readFileSync(join(here, '../src/Search.h'), 'utf8').match(/topLevel = (\d+);/)?.[1],
+);
+if (!levelElo || !topLevel) {
+  console.error('build.mjs: levelElo not found in src/UciInterface.h or topLevel in src/Search.h');
+  process.exit(1);
+}
+// The page's list of levels, read as the bundle will read it.
+globalThis.LEVEL_ELO = levelElo;
+const { levels } = await import('./src/levels.js');
+if (levelElo.length !== topLevel || levels.length !== topLevel) {
+  console.error(
+    `build.mjs: the engine has ${topLevel} levels, levelElo ${levelElo.length} estimates, ` +
+      `and web/src/levels.js names ${levels.length}`,
+  );
   process.exit(1);
 }
 
@@ -42,7 +59,7 @@ await esbuild.build({
   outdir: out,
   logLevel: 'warning',
   legalComments: 'none',
-  define: { MATE_STEP: mateStep, LEVEL_ELO: `[${levelElo}]` },
+  define: { MATE_STEP: mateStep, LEVEL_ELO: JSON.stringify(levelElo) },
 });
 const pages = ['index.html', 'icon.svg', 'icon-192.png', 'icon-512.png', 'manifest.webmanifest'];
 for (const file of pages) {

@@ -1,20 +1,24 @@
 // Reply times of the site's WebAssembly engine at each level under Node: for the first COUNT
 // positions of bench/positions-1000.fen, the time from sending "go" to its "bestmove" (the
 // worker answers within the call, so this is the search's own time), per level the median, the
-// 90th percentile and the maximum.
-//   node scripts/measure/wasm-levels.mjs [COUNT]     (after scripts/web.sh; default 300)
+// 90th percentile and the maximum. The page sends a plain "go" at every level, so level 11
+// searches its fixed budget, as here.
+//   node scripts/measure/wasm-levels.mjs [COUNT] [FIRST[-LAST]]   (after scripts/web.sh;
+//   default 300 positions, levels 1-11)
 import { readFileSync } from 'node:fs';
 import { loadWorker } from '../../tests/web/support.mjs';
 
 const count = Number(process.argv[2] ?? 300);
+const [first, last] = (process.argv[3] ?? '1-11').split('-').map(Number);
 const fens = readFileSync(new URL('../../bench/positions-1000.fen', import.meta.url), 'utf8')
   .split('\n')
   .filter(Boolean)
   .slice(0, count);
 const engine = loadWorker();
 await engine.ask(['uci'], (line) => line === 'uciok');
-for (let level = 1; level <= 6; level += 1) {
+for (let level = first; level <= (last ?? first); level += 1) {
   const times = [];
+  await engine.ask(['ucinewgame', 'isready'], (line) => line === 'readyok');
   for (const fen of fens) {
     await engine.ask(
       [`setoption name Skill Level value ${level}`, `position fen ${fen}`, 'isready'],

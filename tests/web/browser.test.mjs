@@ -290,6 +290,54 @@ test('levels and variety, kept across visits', { timeout: 120000 }, async () => 
   assert.match(await board.byTestId('pgn').inputValue(), /\[Level "4"\]/);
 });
 
+// All eleven levels; a game at level 7; at level 11 a take-back and a new game during a search
+// replace the busy worker at once instead of waiting for it, and the fresh engine plays on.
+test('strong levels; take-back and new game during a search', { timeout: 120000 }, async () => {
+  const names = await board.byTestId('level').locator('option').allTextContents();
+  assert.equal(names.length, 11);
+  assert.match(names[10], /^11 · full strength · about \d+ Elo$/);
+  await board.byTestId('level').selectOption('7');
+  await board.waitForMoves(0);
+  const game = new Chess();
+  for (let turn = 0; turn < 4; turn += 1) {
+    await playAndCheck(game, await userChoice(game), { level: 7 });
+    assert.ok((await board.thinking()).pv.length > 0, 'the line it expected is shown');
+  }
+  await board.byTestId('level').selectOption('11');
+  await board.byTestId('new-game').click();
+  await board.waitForMoves(0);
+  let workers = 0; // the engine workers the page started
+  page.on('worker', () => (workers += 1));
+  for (const [button, typed] of [
+    ['undo', 'e4'],
+    ['new-game', 'Nf3'],
+  ]) {
+    const before = workers;
+    const start = Date.now();
+    const searching = await page.evaluate(
+      async ([id, move]) => {
+        document.querySelector('[data-testid="move-input"]').value = move;
+        document.querySelector('[data-testid="move-form"]').requestSubmit();
+        await new Promise((resolve) => setTimeout(resolve, 30));
+        const { state } = document.querySelector('[data-testid="status"]').dataset;
+        document.querySelector(`[data-testid="${id}"]`).click();
+        return state === 'thinking';
+      },
+      [button, typed],
+    );
+    await board.waitForMoves(0);
+    assert.ok(
+      searching && Date.now() - start < 500,
+      `${button}, searching ${searching}: ${Date.now() - start} ms`,
+    );
+    await playAndCheck(new Chess(), 'd2d4', { level: 11 });
+    assert.equal(workers, before + 1, 'a fresh worker');
+  }
+  await board.byTestId('level').selectOption('4');
+  await board.byTestId('new-game').click();
+  await board.waitForMoves(0);
+});
+
 test(
   'typed moves, review by keys and clicks, sounds, resignation and the result',
   { timeout: 120000 },

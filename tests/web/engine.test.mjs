@@ -7,7 +7,7 @@ import { spawnSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { loadWorker, nativeTool, root } from './support.mjs';
+import { loadWorker, nativeBest, nativeTool, root } from './support.mjs';
 
 const wasmTool = join(root, 'build/wasm/quenlor/quenlor-tool.js');
 const reference = join(root, '../shared/reference/positions.tsv');
@@ -21,7 +21,7 @@ test('the WebAssembly build computes the native bench signature', () => {
   assert.equal(wasm.stdout, native.stdout);
 });
 
-test('the worker script: reference moves and root lists, new games, bad input', async () => {
+test('the worker script: reference moves and root lists, strong levels, new games, bad input', async () => {
   const engine = loadWorker();
   const hello = await engine.ask(['uci'], (line) => line === 'uciok');
   assert.ok(hello.includes('id name Quenlor'), hello.join('\n'));
@@ -65,5 +65,15 @@ test('the worker script: reference moves and root lists, new games, bad input', 
       answer.some((line) => line.startsWith('info string')),
       `${bad}: ${answer.join(' | ')}`,
     );
+  }
+
+  // Levels 5 to 11 as the page asks for them (a plain "go"), from a fresh table: native moves.
+  for (const [fen] of rows.filter((_, i) => i % 20 === 0).map((row) => row.split('\t'))) {
+    for (let level = 5; level <= 11; level += 1) {
+      const go = ['ucinewgame', `setoption name Skill Level value ${level}`, `position fen ${fen}`];
+      const lines = await engine.ask([...go, 'go'], (line) => line.startsWith('bestmove'));
+      const native = nativeBest(fen, level).bestmove ?? '(none)';
+      assert.equal(lines.at(-1).split(' ')[1], native, `${fen} at level ${level}`);
+    }
   }
 });

@@ -29,13 +29,14 @@ export function toolFen(fen, last) {
 }
 
 // The native engine's choice for a FEN at a level (the default one when omitted):
-// {bestmove, root: [{uci, score}]} (bestmove null for none).
+// {bestmove, root: [{uci, score}]} (bestmove null for none; no root list at levels 5 to 11).
 export function nativeBest(fen, level) {
   const args = ['best', fen, ...(level ? [String(level)] : [])];
   const run = spawnSync(nativeTool, args, { encoding: 'utf8' });
   if (run.status !== 0) throw new Error(`quenlor-tool ${args.join(' ')}: ${run.stderr}`);
   const [first, ...rest] = run.stdout.trim().split('\n');
   const bestmove = first.split(' ')[1];
+  if (rest[0]?.startsWith('depth ')) rest.shift(); // the strong levels' principal variation
   const rootList = rest.map((line) => {
     const [uci, score] = line.split(' ');
     return { uci, score: Number(score) };
@@ -248,11 +249,12 @@ export class BoardPage {
   }
 
   // What the page shows about the engine's reply: the FEN it searched, the move it played, the
-  // root list with scores, and the time from the user's move to the reply on the board.
+  // root list with scores or the line it expected (`pv`), and the time to the reply on the board.
   async thinking() {
     return this.byTestId('thinking').evaluate((node) => ({
       fen: node.dataset.fen,
       bestmove: node.dataset.bestmove,
+      pv: node.querySelector('[data-pv]')?.dataset.pv.split(' ') ?? [],
       replyMs: Number(node.dataset.replyMs),
       searchMs: Number(node.dataset.searchMs),
       root: [...node.querySelectorAll('[data-uci]')].map((item) => ({

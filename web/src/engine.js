@@ -1,11 +1,23 @@
 // The engine in its Web Worker, spoken to in UCI: each message is one line, either way. The
 // worker answers requests in the order they were sent, so each request waits for the line that
-// ends its answer ("uciok", "readyok", "bestmove ...").
+// ends its answer ("uciok", "readyok", "bestmove ..."). The worker runs a search to its end
+// within one message and cannot be interrupted: to drop a search the page replaces the worker.
 
 // One search's outcome read from its lines: the move chosen (null when there is none), the root
-// moves of the last iteration best first with their scores, and the last iteration's figures.
+// moves of the last iteration best first with their scores (levels 1 to 4), the principal
+// variation and its score ({cp} or {mate}) last reported (levels 5 to 11), and the last
+// iteration's figures.
 export function parseSearch(lines) {
-  const result = { bestmove: null, root: [], depth: 0, nodes: 0, time: 0, messages: [] };
+  const result = {
+    bestmove: null,
+    root: [],
+    pv: [],
+    score: null,
+    depth: 0,
+    nodes: 0,
+    time: 0,
+    messages: [],
+  };
   for (const line of lines) {
     const words = line.trim().split(/\s+/);
     if (words[0] === 'bestmove') {
@@ -18,22 +30,63 @@ export function parseSearch(lines) {
     } else if (words[0] === 'info' && words[1] === 'string') {
       result.messages.push(words.slice(2).join(' '));
     } else if (words[0] === 'info') {
-      for (let i = 1; i + 1 < words.length; i += 1) {
-        if (words[i] === 'depth') result.depth = Number(words[i + 1]);
-        if (words[i] === 'nodes') result.nodes = Number(words[i + 1]);
-        if (words[i] === 'time') result.time = Number(words[i + 1]);
+      const pv = words.indexOf('pv');
+      const fields = words.slice(1, pv < 0 ? words.length : pv);
+      const value = (name) => {
+        const at = fields.indexOf(name);
+        return at < 0 || at + 1 >= fields.length ? null : fields[at + 1];
+      };
+      if (value('depth') !== null) result.depth = Number(value('depth'));
+      if (value('nodes') !== null) result.nodes = Number(value('nodes'));
+      if (value('time') !== null) result.time = Number(value('time'));
+      // With several lines (variety at levels 5 to 11) the first is the best.
+      if (pv > 0 && (value('multipv') ?? '1') === '1') {
+        result.pv = words.slice(pv + 1);
+        const kind = value('score');
+        const at = fields.indexOf('score');
+        if (kind === 'cp' || kind === 'mate') result.score = { [kind]: Number(fields[at + 2]) };
       }
     }
   }
   return result;
 }
 
+// The error of the requests a replaced worker left unanswered.
+export class EngineReplaced extends Error {
+  constructor() {
+    super('the engine was replaced');
+    this.name = 'EngineReplaced';
+  }
+}
+
 export class UciEngine {
   constructor(url) {
+    this.url = url;
     this.waiting = [];
-    this.worker = new Worker(url);
-    this.worker.onmessage = (event) => this.receive(String(event.data));
-    this.worker.onerror = (event) => this.fail(new Error(event.message || 'the engine stopped'));
+    this.launch();
+  }
+
+  // A fresh worker; whatever an earlier one still sends is ignored.
+  launch() {
+    const worker = new Worker(this.url);
+    worker.onmessage = (event) => {
+      if (worker === this.worker) this.receive(String(event.data));
+    };
+    worker.onerror = (event) => {
+      if (worker === this.worker) this.fail(new Error(event.message || 'the engine stopped'));
+    };
+    this.worker = worker;
+    this.failed = null;
+  }
+
+  // Ends the worker, busy or not, and starts a fresh one as the page starts its first; the
+  // requests left unanswered fail with EngineReplaced. Resolves once the new one is ready.
+  restart() {
+    this.worker.terminate();
+    const replaced = new EngineReplaced();
+    for (const request of this.waiting.splice(0)) request.reject(replaced);
+    this.launch();
+    return this.start();
   }
 
   // Hands a line to the request at the head of the queue, which ends with its last line.
@@ -66,10 +119,13 @@ export class UciEngine {
     });
   }
 
-  // The UCI handshake, then a check that the engine is ready.
+  // The UCI handshake, then a check that the engine is ready (the worker keeps lines that
+  // arrive while its module loads, so both are sent at once).
   async start() {
-    await this.request(['uci'], (line) => line === 'uciok');
-    await this.request(['isready'], (line) => line === 'readyok');
+    await Promise.all([
+      this.request(['uci'], (line) => line === 'uciok'),
+      this.request(['isready'], (line) => line === 'readyok'),
+    ]);
   }
 
   // A fresh engine state for a new game.
@@ -77,7 +133,8 @@ export class UciEngine {
     this.send('ucinewgame');
   }
 
-  // The engine's search of a position at `level` (1 to 6); with a `seed`, the engine varies its
+  // The engine's search of a position at `level` (1 to 11; a plain "go", so level 11 searches its
+  // fixed budget); with a `seed`, the engine varies its
   // choice among moves close to its best, drawn from the seed and the position. The answer as
   // `parseSearch` reads it.
   async search(fen, { level = 4, seed = null } = {}) {

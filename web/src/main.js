@@ -8,7 +8,7 @@ import 'chessground/assets/chessground.brown.css';
 import 'chessground/assets/chessground.cburnett.css';
 import { Chess } from 'chess.js';
 import './style.css';
-import { UciEngine } from './engine.js';
+import { EngineReplaced, UciEngine } from './engine.js';
 import { Game, setupProblem } from './game.js';
 import { defaultLevel, levels } from './levels.js';
 import { playSound, soundForMove } from './sound.js';
@@ -319,10 +319,10 @@ async function engineTurn() {
   try {
     result = await engine.search(fen, { level: game.level, seed: game.seed });
   } catch (error) {
-    state.engineState = 'error';
-    state.engineMessage = error.message;
+    // A search dropped with its worker (new game, take-back) fails quietly.
+    if (state.search !== search) return;
     state.search = 0;
-    render();
+    engineFailed(error);
     return;
   }
   if (state.search !== search || state.game !== game) return;
@@ -354,6 +354,24 @@ async function engineTurn() {
   });
 }
 
+// The engine failed: the page says so and takes no more moves. A worker replaced on purpose is no
+// failure.
+function engineFailed(error) {
+  if (error instanceof EngineReplaced) return;
+  state.engineState = 'error';
+  state.engineMessage = error.message;
+  render();
+}
+
+// Forgets the search under way, if any. The worker runs a search to its end without reading
+// its messages, so rather than wait for it the page replaces it with a fresh one, which takes the
+// next requests as soon as it has loaded.
+function dropSearch() {
+  if (state.search === 0) return;
+  state.search = 0;
+  if (state.engineState === 'ready') engine.restart().catch(engineFailed);
+}
+
 // Whether the game on the board may be dropped: at once when the user has not moved yet or the
 // game is over, else when the user says so.
 function mayDiscard() {
@@ -365,9 +383,9 @@ function mayDiscard() {
 
 // A new game from `fen` (the standard start when omitted) as the choices say.
 function startGame(fen, colour) {
+  dropSearch();
   state.game = newGameFromChoices(fen, colour);
   state.orientation = nameOf[state.game.userColour];
-  state.search = 0;
   state.shownPly = null;
   state.reviewPly = null;
   state.pendingPromotion = null;
@@ -382,7 +400,7 @@ function startGame(fen, colour) {
 // Takes back the user's last move and the engine's answer to it, forgetting any search under way.
 function takeBack() {
   state.game.takeBack();
-  state.search = 0;
+  dropSearch();
   state.reviewPly = null;
   state.pendingPromotion = null;
   ui.promotion.hidden = true;
@@ -491,7 +509,7 @@ ui.flip.addEventListener('click', () => {
 ui.resign.addEventListener('click', () => {
   if (state.game.isOver() || !window.confirm('Resign this game?')) return;
   state.game.resign();
-  state.search = 0;
+  dropSearch();
   state.pendingPromotion = null;
   ui.promotion.hidden = true;
   sound('end');
@@ -536,19 +554,12 @@ byTestId('result-review').addEventListener('click', () => {
 
 const engine = new UciEngine('engine.js');
 render();
-engine.start().then(
-  () => {
-    state.engineState = 'ready';
-    engine.newGame();
-    render();
-    engineTurn();
-  },
-  (error) => {
-    state.engineState = 'error';
-    state.engineMessage = error.message;
-    render();
-  },
-);
+engine.start().then(() => {
+  state.engineState = 'ready';
+  engine.newGame();
+  render();
+  engineTurn();
+}, engineFailed);
 
 if ('serviceWorker' in navigator && location.protocol.startsWith('http')) {
   navigator.serviceWorker.register('sw.js').catch(() => {

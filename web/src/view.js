@@ -108,8 +108,42 @@ export function renderBoardText(table, pieces, orientation) {
   }
 }
 
-// The engine's root list for the reply at `ply`, best first, with scores, the chosen move
-// marked.
+// A line of moves in coordinates from a FEN, in SAN with move numbers; it stops at a move
+// chess.js does not accept.
+function lineText(fen, moves) {
+  const position = new Chess(fen);
+  const words = [];
+  for (const uci of moves) {
+    const number = position.moveNumber();
+    if (position.turn() === 'w') words.push(`${number}.`);
+    else if (words.length === 0) words.push(`${number}…`);
+    try {
+      words.push(
+        position.move({ from: uci.slice(0, 2), to: uci.slice(2, 4), promotion: uci[4] }).san,
+      );
+    } catch {
+      break;
+    }
+  }
+  return words.join(' ');
+}
+
+// A search's score ({cp} or {mate}, for the engine) in words, empty without one.
+function lineScoreText(score) {
+  if (score?.mate !== undefined) {
+    return ` It saw ${score.mate > 0 ? 'a mate' : 'itself mated'} in ${Math.abs(score.mate)}.`;
+  }
+  if (score?.cp === undefined) return '';
+  const pawns = (Math.abs(score.cp) / 100).toFixed(2);
+  return (
+    ` It scored it ${score.cp < 0 ? '−' : '+'}${pawns} in pawns (+ good for Quenlor, − good ` +
+    'for you).'
+  );
+}
+
+// What the engine weighed for the reply at `ply`: at levels 1 to 4 its root list, best first,
+// with scores, the chosen move marked; at levels 5 to 11, which list no root moves, the line it
+// expected and its score.
 export function renderThinking(panel, game, ply, thinking) {
   panel.replaceChildren();
   for (const key of ['ply', 'fen', 'bestmove', 'replyMs', 'searchMs']) delete panel.dataset[key];
@@ -135,6 +169,23 @@ export function renderThinking(panel, game, ply, thinking) {
     analysis.seed !== null
       ? ` With varied games it picks among the moves within ${(varietyMargin(analysis.level) / 100).toFixed(2)} of its best.`
       : '';
+  const figures = element(
+    'p',
+    { class: 'muted' },
+    `${analysis.nodes} positions searched in ${Math.round(analysis.searchMs)} ms; on the ` +
+      `board ${Math.round(analysis.replyMs)} ms after your move.`,
+  );
+  if (analysis.root.length === 0 && analysis.pv?.length > 0) {
+    const line = element(
+      'p',
+      { class: 'line', 'data-pv': analysis.pv.join(' ') },
+      `Reply ${plyLabel(game.startFen, ply)} ${played.san} at level ${analysis.level}: the ` +
+        `line Quenlor expected: ${lineText(analysis.fen, analysis.pv)}.` +
+        `${lineScoreText(analysis.score)}${variety}`,
+    );
+    panel.append(line, figures);
+    return;
+  }
   panel.append(
     element(
       'p',
@@ -169,15 +220,7 @@ export function renderThinking(panel, game, ply, thinking) {
     );
     list.append(item);
   }
-  panel.append(list);
-  panel.append(
-    element(
-      'p',
-      { class: 'muted' },
-      `${analysis.nodes} positions searched in ${Math.round(analysis.searchMs)} ms; on the ` +
-        `board ${Math.round(analysis.replyMs)} ms after your move.`,
-    ),
-  );
+  panel.append(list, figures);
 }
 
 // Whose turn it is or how the game ended, with `data-state` for scripts. `engineState` is
