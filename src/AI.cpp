@@ -520,19 +520,12 @@ ScoredMoveList deepeningResult(const State& state, SearchStats* stats) {
 
 namespace {
 
-// One step of the splitmix64 generator: a well-mixed 64-bit value from any 64-bit value.
-std::uint64_t mix(std::uint64_t x) noexcept {
-  x += 0x9E3779B97F4A7C15ULL;
-  x = (x ^ (x >> 30U)) * 0xBF58476D1CE4E5B9ULL;
-  x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
-  return x ^ (x >> 31U);
-}
-
 // A number that tells positions apart: the cells, the side to move, the rights and the last move.
 std::uint64_t positionKey(const Position& p) noexcept {
-  std::uint64_t key =
-      mix(static_cast<std::uint64_t>(p.turn) << 32U | p.castleStatus.rights << 16U | p.lastMove);
-  for (SquareCode sq = 0; sq < 64; ++sq) key = mix(key ^ (std::uint64_t{p.cells[sq]} << (sq % 8)));
+  std::uint64_t key = mixBits(static_cast<std::uint64_t>(p.turn) << 32U |
+                              p.castleStatus.rights << 16U | p.lastMove);
+  for (SquareCode sq = 0; sq < 64; ++sq)
+    key = mixBits(key ^ (std::uint64_t{p.cells[sq]} << (sq % 8)));
   return key;
 }
 
@@ -550,7 +543,7 @@ Move chooseMove(const ScoredMoveList& result, const State& state, std::int32_t l
          result[count].score.value >= best.score.value - varietyMargin(level)) {
     ++count;
   }
-  const std::uint64_t draw = mix(*varietySeed ^ positionKey(positionOf(state)));
+  const std::uint64_t draw = mixBits(*varietySeed ^ positionKey(positionOf(state)));
   return result[static_cast<std::size_t>(draw % count)].move;
 }
 

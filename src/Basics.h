@@ -16,6 +16,15 @@ namespace quenlor {
   return colour == Colour::White ? Colour::Black : Colour::White;
 }
 
+// A well-mixed 64-bit value from any 64-bit value: one step of the splitmix64 generator, which
+// draws the varied moves and fills the search's key tables.
+[[nodiscard]] constexpr std::uint64_t mixBits(std::uint64_t x) noexcept {
+  x += 0x9E3779B97F4A7C15ULL;
+  x = (x ^ (x >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31U);
+}
+
 // The home row (back rank) of a colour: 8 for White, 1 for Black.
 [[nodiscard]] constexpr std::int32_t homeRow(Colour colour) noexcept {
   return colour == Colour::White ? 8 : 1;

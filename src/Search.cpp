@@ -18,14 +18,6 @@ namespace quenlor {
 
 namespace {
 
-// One step of the splitmix64 generator, which fills the key tables from fixed seeds.
-constexpr std::uint64_t splitMix(std::uint64_t x) noexcept {
-  x += 0x9E3779B97F4A7C15ULL;
-  x = (x ^ (x >> 30U)) * 0xBF58476D1CE4E5B9ULL;
-  x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
-  return x ^ (x >> 31U);
-}
-
 struct KeyTables {
   std::array<std::array<std::uint64_t, 64>, 13> cell{};  // cell 0 (empty) keys nothing
   std::array<std::uint64_t, 16> rights{};
@@ -37,11 +29,11 @@ constexpr KeyTables makeKeyTables() {
   KeyTables t{};
   std::uint64_t seed = 0x51E7A1C0FFEEULL;
   for (std::size_t c = 1; c < 13; ++c) {
-    for (std::size_t sq = 0; sq < 64; ++sq) t.cell[c][sq] = seed = splitMix(seed);
+    for (std::size_t sq = 0; sq < 64; ++sq) t.cell[c][sq] = seed = mixBits(seed);
   }
-  for (std::size_t r = 1; r < 16; ++r) t.rights[r] = seed = splitMix(seed);
-  for (std::size_t f = 0; f < 8; ++f) t.enPassantFile[f] = seed = splitMix(seed);
-  t.blackToMove = splitMix(seed);
+  for (std::size_t r = 1; r < 16; ++r) t.rights[r] = seed = mixBits(seed);
+  for (std::size_t f = 0; f < 8; ++f) t.enPassantFile[f] = seed = mixBits(seed);
+  t.blackToMove = mixBits(seed);
   return t;
 }
 
@@ -459,13 +451,19 @@ struct StrongSearch::Impl {
     pvLength[at] = std::max(pvLength[at + 1], ply + 1);
   }
 
-  std::int32_t quiesce(const Position& p, std::int32_t alpha, std::int32_t beta, std::int32_t ply) {
+  // Counts a node at `ply` and starts its line; false when the search must end now.
+  bool enter(std::int32_t ply) {
     ++nodes;
     checkLimits();
-    if (stopped) return 0;
-    const auto at = static_cast<std::size_t>(ply);
-    pvLength[at] = ply;
+    if (stopped) return false;
+    pvLength[static_cast<std::size_t>(ply)] = ply;
     selDepth = std::max(selDepth, ply);
+    return true;
+  }
+
+  std::int32_t quiesce(const Position& p, std::int32_t alpha, std::int32_t beta, std::int32_t ply) {
+    if (!enter(ply)) return 0;
+    const auto at = static_cast<std::size_t>(ply);
     if (ply >= maxPly) return evaluateStrong(p);
     const bool checked = inCheck(p);
     const std::uint64_t key = keyPath[rootIndex + at];
@@ -528,12 +526,8 @@ struct StrongSearch::Impl {
                       std::int32_t ply, bool nullAllowed) {
     const bool pvNode = beta - alpha > 1;
     if (depth <= 0) return quiesce(p, alpha, beta, ply);
-    ++nodes;
-    checkLimits();
-    if (stopped) return 0;
+    if (!enter(ply)) return 0;
     const auto at = static_cast<std::size_t>(ply);
-    pvLength[at] = ply;
-    selDepth = std::max(selDepth, ply);
     if (isDraw(ply)) return 0;
     if (ply >= maxPly) return evaluateStrong(p);
     // No line from here can do better than a mate at once, or worse than being mated now.

@@ -514,14 +514,6 @@ void writeReport(const SearchReport& report, std::int32_t lines, const LineWrite
   }
 }
 
-// A well-mixed 64-bit value from any 64-bit value (one step of splitmix64).
-std::uint64_t mixBits(std::uint64_t x) noexcept {
-  x += 0x9E3779B97F4A7C15ULL;
-  x = (x ^ (x >> 30U)) * 0xBF58476D1CE4E5B9ULL;
-  x = (x ^ (x >> 27U)) * 0x94D049BB133111EBULL;
-  return x ^ (x >> 31U);
-}
-
 // Holds a search's answer back until the interface may have it: "stop" after an infinite
 // search, "ponderhit" or "stop" after a ponder search.
 void awaitRelease(const GoCommand& go, const SearchControl& control) {
