@@ -101,8 +101,9 @@ void UciSession::startStrong(const GoCommand& go, std::ostream& out) {
 bool UciSession::handleLine(std::string_view line, std::ostream& out) {
   const UciCommand command = readUciCommand(line);
   // Beside a running strong search only "isready", "position" and "ponderhit" are answered at
-  // once; "stop", "quit" and a new "go" stop it, and anything else waits for a search with a
-  // limit to end (and stops one without).
+  // once; "stop" and "quit" stop it, and anything else, a new "go" too, waits for a search with
+  // a limit to end (and stops one without), so a script that sends its commands at once gets
+  // every search in full.
   if (thread_) {
     if (std::holds_alternative<PonderHit>(command)) {
       control_.ponderHit = true;
@@ -111,8 +112,7 @@ bool UciSession::handleLine(std::string_view line, std::ostream& out) {
                !std::holds_alternative<PositionCommand>(command) &&
                !std::holds_alternative<Ignored>(command)) {
       joinStrong(unbounded_ || std::holds_alternative<UciStop>(command) ||
-                 std::holds_alternative<UciQuit>(command) ||
-                 std::holds_alternative<GoCommand>(command));
+                 std::holds_alternative<UciQuit>(command));
     }
   }
   bool goOn = true;

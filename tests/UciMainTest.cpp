@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "Parser.h"
+#include "Rules.h"
+#include "Search.h"
 #include "TestSupport.h"
 #include "UciMain.h"
 
@@ -255,6 +257,28 @@ TEST(UciSession, StrongSearch) {
     EXPECT_TRUE(holdsInOrder(out, parts)) << brief(input) << "\n" << out;
     EXPECT_EQ(status, 0) << brief(input);
   }
+}
+
+// A fixed level plays the strong search's own move, also when a script sends every command at
+// once: a "go" waits for the search before it.
+TEST(UciSession, FixedLevelsPlayTheSearchsMove) {
+  std::string input = "setoption name Skill Level value 6\n";
+  std::string expected;
+  for (const std::vector<std::string>& row : referenceRows("positions.tsv")) {
+    const Position p = positionOf(fen(row[0]));
+    if (irregularity(p) || !hasLegalMove(p)) continue;
+    StrongSearch search(levelHashMegabytes);
+    SearchControl control;
+    const PackedMove best = search.run(GameRecord(p), levelLimits(6), control).best;
+    input += "position fen " + row[0] + "\ngo\n";
+    expected += niceShowMove(unpackMove(best)) + "\n";
+  }
+  std::string played;
+  std::istringstream lines(converse(input).first);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("bestmove ")) played += line.substr(9, line.find(' ', 9) - 9) + "\n";
+  }
+  EXPECT_EQ(played, expected);
 }
 
 // On every reference position, the move and the root list of `quenlor-tool best`.
