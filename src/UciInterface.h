@@ -128,8 +128,8 @@ struct PositionSetUp {
 
 // The measured Elo estimate of each level, 1 to `topLevel` (see the README's table and
 // scripts/match/uci-match.mjs); the page reads it from here when it is built.
-inline constexpr std::array<std::int32_t, topLevel> levelElo{670,  980,  1100, 1130, 1300, 1450,
-                                                             1600, 1750, 1900, 2050, 2200};
+inline constexpr std::array<std::int32_t, topLevel> levelElo{540,  850,  970,  1000, 1210, 1310,
+                                                             1480, 1660, 1840, 2000, 2150};
 
 // The settings "setoption" changes, with their defaults: the default engine plays as it always
 // has.

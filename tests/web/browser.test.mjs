@@ -415,6 +415,18 @@ test('screens from phone to desktop: the board fills them', { timeout: 120000 },
     const wide = await page.evaluate(() => document.documentElement.scrollWidth);
     assert.ok(wide <= width, `${screen}: the page is ${wide} px wide`);
     assert.ok(box.width >= least && box.y + box.height <= height, `${screen}: ${box.width} px`);
+    // Scrolled to the end, the board never covers the status line.
+    await page.evaluate(() => window.scrollTo(0, document.body.scrollHeight));
+    await board.nextFrame();
+    const [shown, status] = await Promise.all(
+      ['board', 'status'].map((id) => board.byTestId(id).boundingBox()),
+    );
+    const covered =
+      shown.y + shown.height > status.y &&
+      status.y + status.height > shown.y &&
+      shown.x + shown.width > status.x &&
+      status.x + status.width > shown.x;
+    assert.ok(!covered, `${screen}: the board covers the status line`);
   }
   await page.setViewportSize({ width: 390, height: 844 });
   try {
