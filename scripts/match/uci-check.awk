@@ -2,7 +2,9 @@
 # get the answer the engine owes it, and the engine must write nothing else:
 #   uci       -> "id ..." and "option ..." lines, then "uciok"
 #   isready   -> "readyok"
-#   go ...    -> "info ..." lines, then one "bestmove MOVE" (a coordinate move or "(none)")
+#   go ...    -> "info ..." lines, then one "bestmove MOVE [ponder MOVE]" (a coordinate move or
+#                "(none)"), also for a ponder search that "stop" ends
+#   quit      -> nothing, and nothing is owed any more
 #   otherwise -> nothing but "info ..." lines
 # A reply still owed when the log ends is a fault. Games are numbered from `first` on, one for
 # every "ucinewgame". Output lines:
@@ -32,6 +34,7 @@ function command(line,   word) {
   if (line == "uci") owe("uciok", line)
   else if (line == "isready") owe("readyok", line)
   else if (word == "go") owe("bestmove", line)
+  else if (line == "quit") head = tail
 }
 
 # One line the engine wrote.
@@ -41,7 +44,8 @@ function reply(line,   kind) {
   kind = owed[head]
   if (head == tail ||
       !((kind == "uciok" && line == "uciok") || (kind == "readyok" && line == "readyok") ||
-        (kind == "bestmove" && line ~ /^bestmove ([a-h][1-8][a-h][1-8][qrbn]?|\(none\))$/))) {
+        (kind == "bestmove" &&
+         line ~ /^bestmove ([a-h][1-8][a-h][1-8][qrbn]?( ponder [a-h][1-8][a-h][1-8][qrbn]?)?|\(none\))$/))) {
     fault("unasked output \"" line "\" after \"" lastCommand "\"")
     return
   }
