@@ -129,7 +129,7 @@ struct PositionSetUp {
 // The measured Elo estimate of each level, 1 to `topLevel` (see the README's table and
 // scripts/match/uci-match.mjs); the page reads it from here when it is built.
 inline constexpr std::array<std::int32_t, topLevel> levelElo{540,  850,  970,  1000, 1210, 1310,
-                                                             1480, 1660, 1840, 2000, 2150};
+                                                             1480, 1650, 1820, 1920, 2240};
 
 // The settings "setoption" changes, with their defaults: the default engine plays as it always
 // has.
