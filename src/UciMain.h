@@ -62,9 +62,9 @@ class UciSession {
   StrongSearch fixed_{levelHashMegabytes};  // the fixed budgets', emptied before each
   SearchControl control_;
   std::unique_ptr<SearchThread> thread_;
-  bool unbounded_ = false;  // the running search waits for "stop" (or "ponderhit")
-  bool threaded_;
-  std::mutex writing_;   // one line at a time from the session and the search
+  bool unbounded_ = false;          // the running search waits for "stop" (or "ponderhit")
+  [[maybe_unused]] bool threaded_;  // always false in a build without threads
+  std::mutex writing_;              // one line at a time from the session and the search
   std::string failure_;  // a fatal error met on the search's thread, reported on this one
 };
 
