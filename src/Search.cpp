@@ -522,8 +522,10 @@ struct StrongSearch::Impl {
     return best;
   }
 
+  // The value of `p` searched `depth` plies deep; `checked` tells whether its side to move stands
+  // in check, which the parent already knows from making the move.
   std::int32_t search(const Position& p, std::int32_t alpha, std::int32_t beta, std::int32_t depth,
-                      std::int32_t ply, bool nullAllowed) {
+                      std::int32_t ply, bool nullAllowed, bool checked) {
     const bool pvNode = beta - alpha > 1;
     if (depth <= 0) return quiesce(p, alpha, beta, ply);
     if (!enter(ply)) return 0;
@@ -549,7 +551,6 @@ struct StrongSearch::Impl {
       }
       eval = e->eval;
     }
-    const bool checked = inCheck(p);
     if (checked) {
       eval = noScore;
     } else if (eval == noScore) {
@@ -571,7 +572,8 @@ struct StrongSearch::Impl {
         passed.turn = toggle(p.turn);
         passed.lastMove = noMove;
         push(ply, p, passed, noMove);
-        std::int32_t score = -search(passed, -beta, -beta + 1, depth - 1 - r, ply + 1, false);
+        std::int32_t score =
+            -search(passed, -beta, -beta + 1, depth - 1 - r, ply + 1, false, false);
         if (stopped) return 0;
         if (score >= beta) return score > mateBound ? beta : score;
       }
@@ -608,7 +610,7 @@ struct StrongSearch::Impl {
       const std::int32_t newDepth = depth - 1 + (givesCheck ? 1 : 0);
       std::int32_t score = 0;
       if (searched == 0) {
-        score = -search(child, -beta, -alpha, newDepth, ply + 1, true);
+        score = -search(child, -beta, -alpha, newDepth, ply + 1, true, givesCheck);
       } else {
         std::int32_t r = 0;
         if (depth >= 3 && searched >= 2 && !tactical && !checked && !givesCheck) {
@@ -622,12 +624,12 @@ struct StrongSearch::Impl {
           r -= h / 5000;
           r = std::clamp(r, 0, newDepth - 1);
         }
-        score = -search(child, -alpha - 1, -alpha, newDepth - r, ply + 1, true);
+        score = -search(child, -alpha - 1, -alpha, newDepth - r, ply + 1, true, givesCheck);
         if (score > alpha && r > 0) {
-          score = -search(child, -alpha - 1, -alpha, newDepth, ply + 1, true);
+          score = -search(child, -alpha - 1, -alpha, newDepth, ply + 1, true, givesCheck);
         }
         if (score > alpha && score < beta) {
-          score = -search(child, -beta, -alpha, newDepth, ply + 1, true);
+          score = -search(child, -beta, -alpha, newDepth, ply + 1, true, givesCheck);
         }
       }
       if (stopped) return 0;
@@ -668,13 +670,15 @@ struct StrongSearch::Impl {
       selDepth = 0;
       std::int32_t score = 0;
       if (i == first) {
-        score = -search(child, -beta, -alpha, newDepth, 1, true);
+        score = -search(child, -beta, -alpha, newDepth, 1, true, givesCheck);
       } else {
         const bool late = depth >= 3 && i >= first + 4 && !isTactical(root, rm.move) && !givesCheck;
         const std::int32_t r = late ? 1 : 0;
-        score = -search(child, -alpha - 1, -alpha, newDepth - r, 1, true);
-        if (score > alpha && r > 0) score = -search(child, -alpha - 1, -alpha, newDepth, 1, true);
-        if (score > alpha && score < beta) score = -search(child, -beta, -alpha, newDepth, 1, true);
+        score = -search(child, -alpha - 1, -alpha, newDepth - r, 1, true, givesCheck);
+        if (score > alpha && r > 0)
+          score = -search(child, -alpha - 1, -alpha, newDepth, 1, true, givesCheck);
+        if (score > alpha && score < beta)
+          score = -search(child, -beta, -alpha, newDepth, 1, true, givesCheck);
       }
       if (stopped) break;
       if (i == first || score > alpha) {
